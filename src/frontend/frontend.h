@@ -1,0 +1,32 @@
+// Program entry, ROM loading, messages, event loop, binary loading, settings.
+#pragma once
+#include <cstdint>
+#include "machine.h"
+
+enum MessageKind : int {
+    MESSAGE_FATAL = 0x10,
+    MESSAGE_ERROR = 0x30,
+    MESSAGE_INFO = 0x40,
+};
+
+void message_box(const char* text, const char* caption, int kind);
+[[noreturn]] void fatal_error(const char* text);
+void status_message(const char* text);
+int status_prompt(const char* label, char* out);
+
+int load_roms(int mode);
+// The ZELM boot banner, three rows of 40 characters.
+extern char boot_banner[3][41];
+
+int poll_events();
+void bload(const char* name);
+
+void settings_load();
+[[noreturn]] void emulator_exit();
+
+// The whole program; main only calls this.
+int kalvoran_main(int argc, char** argv);
+
+// Parses the command line and runs every start-up step up to the run loop.
+// Ends the process itself on the usage text, -h and every start-up failure.
+void kalvoran_startup(int argc, char** argv);

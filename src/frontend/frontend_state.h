@@ -1,0 +1,35 @@
+// Machine configuration, keyboard latch, scan-line counter and the window.
+#pragma once
+#include <cstdint>
+
+struct SDL_Surface;
+
+enum MachineMode : int {
+    MODE_FULL = 0,
+    MODE_HYBRID = 1,
+    MODE_IIPLUS = 2,
+    MODE_IIE = 3,
+};
+
+struct FrontendState {
+    int machine_mode = MODE_IIPLUS;
+    int iie_active;
+    int iie_64k;
+    int iie_rom_recognised;
+    int rgb_palette;
+    uint32_t full_screen;
+    uint8_t screen_bpp;
+    SDL_Surface* screen_surface;
+
+    uint16_t scan_line;   // 0..265, one step per poll_events
+    uint32_t key_latch;   // 7-bit code, no high bit
+    uint32_t key_strobe;  // 1 while a key waits
+    uint32_t quit_requested;
+    uint32_t monitor_cancel;
+
+    uint16_t status_age = 1; // frames since drawn; 0 expired; 999 in a prompt
+    uint32_t status_blank = 1;
+    uint32_t prompt_active;
+
+    uint8_t bload_active; // a load is storing: keep it off the disk switches
+};

@@ -1,0 +1,3 @@
+#include "machine.h"
+
+MachineState machine;

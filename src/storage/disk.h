@@ -1,0 +1,16 @@
+// Disk II controller in slot 6 and its disk images.
+#pragma once
+#include <cstdint>
+#include "machine.h"
+
+uint8_t disk_io_read(uint16_t address);
+void disk_io_write(uint16_t address, uint8_t value);
+// True while either drive holds an image.
+bool disk_any_mounted();
+
+void disk_mount(int drive);
+void disk_unmount(int drive);
+void disk_load_track(int drive);
+void disk_flush_track(int drive);
+void disk_mount_defaults();
+void disk_flush_all();

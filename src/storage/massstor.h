@@ -1,0 +1,9 @@
+// Block device in slot 5: four units of 512-byte blocks.
+#pragma once
+#include <cstdint>
+#include "machine.h"
+
+uint8_t ms_io_read(uint16_t address);
+void ms_io_write(uint16_t address, uint8_t value);
+void ms_mount_defaults();
+void ms_close_all();

@@ -1,0 +1,205 @@
+#include "support/test_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "cpu/cpu.h"
+#include "frontend/frontend.h"
+
+void test_reset_machine()
+{
+    static const MachineState fresh{};
+    machine = fresh;
+}
+
+std::string testdata(const std::string& relative)
+{
+    return std::string(KALVORAN_TESTDATA) + "/" + relative;
+}
+
+bool have_testdata(const std::string& relative) { return file_exists(testdata(relative)); }
+
+std::vector<uint8_t> read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void copy_file(const std::string& from, const std::string& to)
+{
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+    // Shared test data is read-only; the copies must be writable.
+    std::filesystem::permissions(to, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+}
+
+bool file_exists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+TempWorkDir::TempWorkDir()
+{
+    char tmpl[] = "/tmp/kalvoran-test-XXXXXX";
+    const char* made = ::mkdtemp(tmpl);
+    if (!made) std::abort();
+    path = made;
+    old_cwd = std::filesystem::current_path().string();
+    std::filesystem::current_path(path);
+}
+
+TempWorkDir::~TempWorkDir()
+{
+    std::filesystem::current_path(old_cwd);
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+}
+
+static std::string slurp_fd(int fd)
+{
+    std::string s;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+    return s;
+}
+
+ChildResult run_in_child(const std::function<void()>& fn)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    char out_name[] = "/tmp/kalvoran-out-XXXXXX";
+    char err_name[] = "/tmp/kalvoran-err-XXXXXX";
+    int out_fd = ::mkstemp(out_name);
+    int err_fd = ::mkstemp(err_name);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out_fd, 1);
+        ::dup2(err_fd, 2);
+        fn();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::_exit(0);
+    }
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    ChildResult r;
+    ::lseek(out_fd, 0, SEEK_SET);
+    ::lseek(err_fd, 0, SEEK_SET);
+    r.out = slurp_fd(out_fd);
+    r.err = slurp_fd(err_fd);
+    ::close(out_fd);
+    ::close(err_fd);
+    ::unlink(out_name);
+    ::unlink(err_name);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+ChildResult run_program(const std::string& program, const std::vector<std::string>& args,
+                        const std::vector<std::string>& env)
+{
+    return run_in_child([&] {
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    });
+}
+
+std::string kalvoran_binary() { return std::string(KALVORAN_BINARY_DIR) + "/src/kalvoran"; }
+std::string romsplit_binary() { return std::string(KALVORAN_BINARY_DIR) + "/tools/romsplit/romsplit"; }
+
+void test_startup(const std::vector<std::string>& args)
+{
+    std::vector<std::string> all{"kalvoran"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    kalvoran_startup(static_cast<int>(all.size()), argv.data());
+}
+
+void run_cycles(uint64_t n)
+{
+    const uint32_t start = machine.cpu.reg.cycles;
+    while (static_cast<uint32_t>(machine.cpu.reg.cycles - start) < n) cpu_step();
+}
+
+bool type_key(uint8_t code, uint64_t budget)
+{
+    uint64_t spent = 0;
+    while (machine.fe.key_strobe && spent < budget) {
+        run_cycles(1000);
+        spent += 1000;
+    }
+    if (machine.fe.key_strobe) return false;
+    machine.fe.key_latch = code & 0x7F;
+    machine.fe.key_strobe = 1;
+    while (machine.fe.key_strobe && spent < budget) {
+        run_cycles(1000);
+        spent += 1000;
+    }
+    return machine.fe.key_strobe == 0;
+}
+
+bool type_text(const std::string& text, uint64_t budget)
+{
+    for (char ch : text) {
+        uint8_t code = static_cast<uint8_t>(ch == '\n' ? 0x0D : ch);
+        if (!type_key(code, budget)) return false;
+    }
+    return true;
+}
+
+std::string screen_row(int row)
+{
+    static constexpr uint16_t base[8] = {0x400, 0x480, 0x500, 0x580, 0x600, 0x680, 0x700, 0x780};
+    const uint16_t start = static_cast<uint16_t>(base[row % 8] + 0x28 * (row / 8));
+    std::string s;
+    for (int c = 0; c < 40; ++c) {
+        uint8_t v = machine.mem.ram[start + c];
+        uint8_t ch = v >= 0x80 ? (v & 0x7F) : (v & 0x3F);
+        if (ch < 0x20) ch = static_cast<uint8_t>(ch + 0x40);
+        s.push_back(static_cast<char>(ch));
+    }
+    return s;
+}
+
+std::string screen_text()
+{
+    std::string s;
+    for (int r = 0; r < 24; ++r) {
+        s += screen_row(r);
+        s += '\n';
+    }
+    return s;
+}
+
+bool run_until_screen_contains(const std::string& text, uint64_t budget)
+{
+    for (uint64_t spent = 0; spent < budget; spent += 100000) {
+        if (screen_text().find(text) != std::string::npos) return true;
+        run_cycles(100000);
+    }
+    return screen_text().find(text) != std::string::npos;
+}

@@ -1,0 +1,2 @@
+/* STUB: replaced by the ROM splitter. */
+int main(void) { return 1; }
