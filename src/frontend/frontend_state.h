@@ -31,5 +31,4 @@ struct FrontendState {
     uint32_t status_blank = 1;
     uint32_t prompt_active;
 
-    uint8_t bload_active; // a load is storing: keep it off the disk switches
 };

@@ -203,3 +203,23 @@ bool run_until_screen_contains(const std::string& text, uint64_t budget)
     }
     return screen_text().find(text) != std::string::npos;
 }
+
+#include <SDL.h>
+#include "video/video.h"
+
+bool test_open_surface()
+{
+    ::setenv("SDL_VIDEODRIVER", "dummy", 0);
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_Init(SDL_INIT_VIDEO) < 0) return false;
+    machine.fe.screen_bpp = 8;
+    machine.fe.screen_surface = SDL_SetVideoMode(560, 392, 8, SDL_HWPALETTE);
+    if (!machine.fe.screen_surface) return false;
+    set_palette();
+    return true;
+}
+
+uint8_t surface_pixel(int x, int y)
+{
+    SDL_Surface* s = machine.fe.screen_surface;
+    return static_cast<const uint8_t*>(s->pixels)[y * s->pitch + x];
+}

@@ -64,3 +64,9 @@ std::string screen_row(int row);
 std::string screen_text(); // all 24 rows joined with '\n'
 // Runs until the text appears on screen or the cycle budget is spent.
 bool run_until_screen_contains(const std::string& text, uint64_t budget);
+
+// SDL with the dummy video driver and the 560 x 392 x 8 window surface in
+// machine.fe.screen_surface (palette installed). Returns false on failure.
+bool test_open_surface();
+// Pixel of the surface (palette index).
+uint8_t surface_pixel(int x, int y);
