@@ -1,0 +1,286 @@
+#include "e2e/e2e_support.h"
+
+#include <signal.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "video/font.h"
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+static std::string run_capture(const std::string& cmd)
+{
+    std::string out;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[512];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+XServer::XServer()
+{
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_t p = ::fork();
+    if (p == 0) {
+        ::close(fds[0]);
+        ::setpgid(0, 0);
+        std::string fd = std::to_string(fds[1]);
+        int devnull = ::open("/dev/null", O_WRONLY);
+        ::dup2(devnull, 1);
+        ::dup2(devnull, 2);
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
+                 "-nolisten", "tcp", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    char buf[32] = {};
+    ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
+    ::close(fds[0]);
+    if (n <= 0) {
+        ::kill(p, SIGKILL);
+        ::waitpid(p, nullptr, 0);
+        return;
+    }
+    pid = p;
+    display = ":" + std::to_string(std::atoi(buf));
+}
+
+XServer::~XServer()
+{
+    if (pid > 0) {
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+    }
+}
+
+bool app_start(App& app, const XServer& x, const std::string& workdir,
+               const std::vector<std::string>& args, const std::vector<std::string>& env)
+{
+    app.workdir = workdir;
+    app.display = x.display;
+    pid_t p = ::fork();
+    if (p == 0) {
+        if (::chdir(workdir.c_str()) != 0) ::_exit(126);
+        ::setenv("DISPLAY", x.display.c_str(), 1);
+        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+        ::unsetenv("SDL_VIDEODRIVER");
+        for (const auto& e : env) ::putenv(strdup(e.c_str()));
+        std::string log = workdir + "/kalvoran.log";
+        FILE* f = std::freopen(log.c_str(), "w", stderr);
+        (void)f;
+        std::vector<char*> argv;
+        std::string bin = std::string(KALVORAN_BINARY_DIR) + "/src/kalvoran";
+        argv.push_back(const_cast<char*>(bin.c_str()));
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(bin.c_str(), argv.data());
+        ::_exit(127);
+    }
+    app.pid = p;
+    std::string cmd = "DISPLAY=" + x.display + " timeout 20 xdotool search --sync --pid " +
+                      std::to_string(p) + " --name Kalvoran 2>/dev/null | head -n1";
+    app.window = run_capture(cmd);
+    if (app.window.empty()) return false;
+    // Give SDL a moment to map the window and draw.
+    sleep_ms(300);
+    return true;
+}
+
+int app_wait(App& app, int timeout_ms)
+{
+    for (int waited = 0; waited <= timeout_ms; waited += 50) {
+        int st = 0;
+        pid_t r = ::waitpid(app.pid, &st, WNOHANG);
+        if (r == app.pid) {
+            app.pid = -1;
+            return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        }
+        sleep_ms(50);
+    }
+    app_kill(app);
+    return -1;
+}
+
+void app_kill(App& app)
+{
+    if (app.pid > 0) {
+        ::kill(app.pid, SIGKILL);
+        ::waitpid(app.pid, nullptr, 0);
+        app.pid = -1;
+    }
+}
+
+static void xdo(const App& app, const std::string& args)
+{
+    std::string cmd = "DISPLAY=" + app.display + " xdotool " + args + " >/dev/null 2>&1";
+    int rc = std::system(cmd.c_str());
+    (void)rc;
+}
+
+static void focus(const App& app) { xdo(app, "windowfocus --sync " + app.window); }
+
+static std::string quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') q += "'\\''";
+        else q += c;
+    }
+    return q + "'";
+}
+
+void x_type(const App& app, const std::string& text)
+{
+    focus(app);
+    xdo(app, "type --delay 60 " + quote(text));
+}
+
+void x_key(const App& app, const std::string& keys)
+{
+    focus(app);
+    xdo(app, "key --delay 60 " + keys);
+}
+
+void x_keydown(const App& app, const std::string& key)
+{
+    focus(app);
+    xdo(app, "keydown " + key);
+}
+
+void x_keyup(const App& app, const std::string& key) { xdo(app, "keyup " + key); }
+
+void x_key_with(const App& app, const std::string& modifier, const std::string& key)
+{
+    x_keydown(app, modifier);
+    sleep_ms(150);
+    xdo(app, "key " + key);
+    sleep_ms(150);
+    x_keyup(app, modifier);
+}
+
+uint32_t Image::at(int x, int y) const
+{
+    size_t i = (static_cast<size_t>(y) * w + x) * 3;
+    return uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2];
+}
+
+bool capture(const App& app, const std::string& png_path, Image& img)
+{
+    std::string cmd = "DISPLAY=" + app.display + " import -window " + app.window + " " + png_path +
+                      " >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) return false;
+    std::string ppm = png_path + ".ppm";
+    cmd = "convert " + png_path + " -depth 8 ppm:" + ppm + " >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) return false;
+    FILE* f = std::fopen(ppm.c_str(), "rb");
+    if (!f) return false;
+    int w = 0, h = 0, maxv = 0;
+    bool ok = std::fscanf(f, "P6 %d %d %d", &w, &h, &maxv) == 3 && maxv == 255;
+    std::fgetc(f);
+    if (ok) {
+        img.w = w;
+        img.h = h;
+        img.rgb.assign(static_cast<size_t>(w) * h * 3, 0);
+        ok = std::fread(img.rgb.data(), 1, img.rgb.size(), f) == img.rgb.size();
+    }
+    std::fclose(f);
+    std::remove(ppm.c_str());
+    return ok;
+}
+
+static bool bright(uint32_t rgb)
+{
+    int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    return r * 3 + g * 6 + b > 128 * 10;
+}
+
+// Matches a cell of 7 x 8 dots against glyphs $20-$7F, plain or inverse.
+static char match_cell(const uint8_t rows[8])
+{
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int g = 0x20; g < 0x80; ++g) {
+            bool same = true;
+            for (int i = 0; i < 8 && same; ++i) {
+                uint8_t want = builtin_font[g * 8 + i] & 0xFE;
+                if (pass) want = static_cast<uint8_t>(~want & 0xFE);
+                same = (rows[i] & 0xFE) == want;
+            }
+            if (same) return static_cast<char>(g);
+        }
+    }
+    return '?';
+}
+
+static std::string read_cells(const Image& img, int columns, int dot_w, int dot_h, int top,
+                              int rows_n, bool dark_ink)
+{
+    std::string out;
+    const int cell_w = 7 * dot_w;
+    for (int r = 0; r < rows_n; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            uint8_t rows[8] = {};
+            for (int i = 0; i < 8; ++i)
+                for (int j = 0; j < 7; ++j) {
+                    int x = c * cell_w + j * dot_w, y = top + (r * 8 + i) * dot_h;
+                    if (x >= img.w || y >= img.h) continue;
+                    bool on = bright(img.at(x, y));
+                    if (dark_ink) on = !on;
+                    if (on) rows[i] |= static_cast<uint8_t>(0x80 >> j);
+                }
+            out.push_back(match_cell(rows));
+        }
+        if (rows_n > 1) out.push_back('\n');
+    }
+    return out;
+}
+
+std::string image_text40(const Image& img) { return read_cells(img, 40, 2, 2, 0, 24, false); }
+std::string image_text80(const Image& img) { return read_cells(img, 80, 1, 2, 0, 24, false); }
+std::string image_status(const Image& img) { return read_cells(img, 80, 1, 1, 384, 1, true); }
+
+bool wait_for_text(const App& app, const std::string& text, int timeout_ms,
+                   const std::string& png_path, bool eighty)
+{
+    for (int waited = 0;; waited += 250) {
+        Image img;
+        if (capture(app, png_path, img)) {
+            std::string s = eighty ? image_text80(img) : image_text40(img);
+            if (s.find(text) != std::string::npos) return true;
+        }
+        if (waited >= timeout_ms) return false;
+        sleep_ms(250);
+    }
+}
+
+bool wait_for_status(const App& app, const std::string& text, int timeout_ms,
+                     const std::string& png_path)
+{
+    for (int waited = 0;; waited += 200) {
+        Image img;
+        if (capture(app, png_path, img) && image_status(img).find(text) != std::string::npos)
+            return true;
+        if (waited >= timeout_ms) return false;
+        sleep_ms(200);
+    }
+}
+
+std::string e2e_output_dir()
+{
+    std::string d = std::string(KALVORAN_BINARY_DIR) + "/e2e-output";
+    std::filesystem::create_directories(d);
+    return d;
+}

@@ -1,0 +1,66 @@
+// Runs the real kalvoran binary in a real window under Xvfb, types with
+// xdotool, captures the window with import and reads the text back by
+// matching screen cells against the program's own glyphs.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One Xvfb server on a free display for the life of the object.
+struct XServer {
+    XServer();
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+    bool ok() const { return pid > 0; }
+    int pid = -1;
+    std::string display; // ":N"
+};
+
+// kalvoran started in a working directory with arguments.
+struct App {
+    int pid = -1;
+    std::string window; // X window id
+    std::string workdir;
+    std::string display;
+};
+
+bool app_start(App& app, const XServer& x, const std::string& workdir,
+               const std::vector<std::string>& args,
+               const std::vector<std::string>& env = {});
+// Waits for the process to end (up to timeout_ms); returns its exit status,
+// or -1 when it did not end (it is then killed).
+int app_wait(App& app, int timeout_ms);
+void app_kill(App& app);
+
+// xdotool with the window focused first.
+void x_type(const App& app, const std::string& text);
+void x_key(const App& app, const std::string& keys);          // e.g. "Return", "F3"
+void x_key_with(const App& app, const std::string& modifier, // e.g. "alt_L"
+                const std::string& key);
+void x_keydown(const App& app, const std::string& key);
+void x_keyup(const App& app, const std::string& key);
+
+// An RGB capture of the window.
+struct Image {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    uint32_t at(int x, int y) const; // 0xRRGGBB
+};
+bool capture(const App& app, const std::string& png_path, Image& img);
+
+// Text recognised in a captured image.
+std::string image_text40(const Image& img);   // 24 rows of 40, '\n' after each
+std::string image_text80(const Image& img);   // 24 rows of 80
+std::string image_status(const Image& img);   // the 80-character status line
+
+// Polls: captures until the screen (40 or 80 columns) or the status line
+// holds the text, or the timeout passes. The last capture stays in png_path.
+bool wait_for_text(const App& app, const std::string& text, int timeout_ms,
+                   const std::string& png_path, bool eighty = false);
+bool wait_for_status(const App& app, const std::string& text, int timeout_ms,
+                     const std::string& png_path);
+
+// Folder for screenshots that a failing test leaves behind.
+std::string e2e_output_dir();
+void sleep_ms(int ms);
