@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include "cpu/cpu.h"
 #include "frontend/frontend.h"
 #include "memory/memory.h"
