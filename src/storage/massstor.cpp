@@ -1,7 +1,204 @@
-// STUB: replaced by the block device.
+// Block device in slot 5: four units of 512-byte blocks behind eight
+// registers at $C0D0-$C0D7. A command moves a whole block at once inside the
+// store that issues it; there is no busy time and no interrupt.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "memory/memory.h"
 #include "storage/massstor.h"
 
-uint8_t ms_io_read(uint16_t) { return 0xFF; }
-void ms_io_write(uint16_t, uint8_t) {}
-void ms_mount_defaults() {}
-void ms_close_all() {}
+namespace {
+
+constexpr int BLOCK_BYTES = 512;
+constexpr int FORMAT_BLOCKS = 1600;
+constexpr int UNITS = 4;
+
+constexpr uint8_t MS_OK = 0x00;
+constexpr uint8_t MS_IO_ERROR = 0x27;
+constexpr uint8_t MS_NO_DEVICE = 0x28;
+constexpr uint8_t MS_PROTECTED = 0x2B;
+
+// Unit numbers 4-255 name no unit; callers check before taking the record.
+MassStorageUnit* ms_selected()
+{
+    return machine.ms.unit < UNITS ? &machine.ms.units[machine.ms.unit] : nullptr;
+}
+
+int32_t ms_file_length(FILE* f)
+{
+    if (std::fseek(f, 0, SEEK_END) != 0) return 0;
+    const long n = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    if (n < 0) return 0;
+    return n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
+}
+
+bool ms_seek(FILE* f, long offset) { return std::fseek(f, offset, SEEK_SET) == 0; }
+
+void ms_copy_out(const MassStorageUnit& u)
+{
+    for (int i = 0; i < BLOCK_BYTES; ++i)
+        write_byte(static_cast<uint16_t>(machine.ms.buffer_address + i), u.block[i]);
+}
+
+void ms_command(uint8_t command)
+{
+    MassStorage& ms = machine.ms;
+    MassStorageUnit* unit = ms_selected();
+    if (!unit) {
+        ms.status = MS_NO_DEVICE;
+        return;
+    }
+    MassStorageUnit& u = *unit;
+    const long offset = static_cast<long>(u.block_number) * BLOCK_BYTES;
+
+    switch (command) {
+    case 0: // status: the block count comes back through registers 4/5
+        u.block_number = static_cast<uint16_t>(u.size != 0 ? u.size / BLOCK_BYTES : FORMAT_BLOCKS);
+        break;
+
+    case 1: // read
+        if (!u.cached) {
+            if (!u.file) {
+                ms.status = MS_NO_DEVICE;
+                return;
+            }
+            if (!ms_seek(u.file, offset)) {
+                ms.status = MS_IO_ERROR;
+                return;
+            }
+            // Beyond the end of the file the buffer keeps what it held.
+            std::fread(u.block.data(), 1, BLOCK_BYTES, u.file);
+            if (std::ferror(u.file)) {
+                std::clearerr(u.file);
+                ms.status = MS_IO_ERROR;
+                return;
+            }
+            std::clearerr(u.file);
+            u.cached = 1;
+        }
+        ms_copy_out(u);
+        break;
+
+    case 2: // write
+        for (int i = 0; i < BLOCK_BYTES; ++i)
+            u.block[i] = read_byte(static_cast<uint16_t>(ms.buffer_address + i));
+        if (!u.file) ms.status = MS_NO_DEVICE;
+        else if (u.write_protected) ms.status = MS_PROTECTED;
+        else if (!ms_seek(u.file, offset)) ms.status = MS_IO_ERROR;
+        else if (std::fwrite(u.block.data(), 1, BLOCK_BYTES, u.file) != BLOCK_BYTES) ms.status = MS_IO_ERROR;
+        else if (std::fflush(u.file) != 0) ms.status = MS_IO_ERROR;
+        // The buffer now holds bytes the file may lack: a later read of this
+        // block must not be served from it.
+        if (ms.status != MS_OK) {
+            if (u.file) std::clearerr(u.file);
+            u.cached = 0;
+        }
+        break;
+
+    case 3: // format: the file grows to 1600 blocks
+        if (!u.file) ms.status = MS_NO_DEVICE;
+        else if (u.write_protected) ms.status = MS_PROTECTED;
+        else if (!ms_seek(u.file, static_cast<long>(FORMAT_BLOCKS) * BLOCK_BYTES - 1) ||
+                 std::fwrite(u.block.data(), 1, 1, u.file) != 1 || std::fflush(u.file) != 0) {
+            std::clearerr(u.file);
+            u.cached = 0;
+            ms.status = MS_IO_ERROR;
+        } else {
+            u.size = FORMAT_BLOCKS * BLOCK_BYTES;
+            u.cached = 0;
+        }
+        break;
+
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+uint8_t ms_io_read(uint16_t address)
+{
+    const MassStorage& ms = machine.ms;
+    const MassStorageUnit* u = ms.unit < UNITS ? &ms.units[ms.unit] : nullptr;
+    switch (address & 0x0F) {
+    case 1: return ms.unit;
+    case 2: return static_cast<uint8_t>(ms.buffer_address);
+    case 3: return static_cast<uint8_t>(ms.buffer_address >> 8);
+    case 4: return u ? static_cast<uint8_t>(u->block_number) : 0;
+    case 5: return u ? static_cast<uint8_t>(u->block_number >> 8) : 0;
+    case 6: return ms.spare;
+    case 7: return ms.status;
+    default: return 0xFF;
+    }
+}
+
+void ms_io_write(uint16_t address, uint8_t value)
+{
+    MassStorage& ms = machine.ms;
+    MassStorageUnit* u = ms_selected();
+    ms.status = MS_OK;
+    switch (address & 0x0F) {
+    case 0: ms_command(value); break;
+    case 1: ms.unit = value; break;
+    case 2: ms.buffer_address = static_cast<uint16_t>((ms.buffer_address & 0xFF00) | value); break;
+    case 3: ms.buffer_address = static_cast<uint16_t>((ms.buffer_address & 0x00FF) | value << 8); break;
+    case 4:
+        if (u) {
+            u->block_number = static_cast<uint16_t>((u->block_number & 0xFF00) | value);
+            u->cached = 0;
+        }
+        break;
+    case 5:
+        if (u) {
+            u->block_number = static_cast<uint16_t>((u->block_number & 0x00FF) | value << 8);
+            u->cached = 0;
+        }
+        break;
+    case 6: ms.spare = value; break;
+    default: break;
+    }
+}
+
+void ms_mount_defaults()
+{
+    static constexpr const char* names[UNITS] = {"hdv1.hdv", "hdv2.hdv", "", ""};
+    for (int i = 0; i < UNITS; ++i) {
+        MassStorageUnit& u = machine.ms.units[i];
+        if (u.file) std::fclose(u.file);
+        u.name.fill('\0');
+        std::memcpy(u.name.data(), names[i], std::strlen(names[i]));
+        u.write_protected = 0;
+        u.cached = 0;
+        // Update mode: never creates a missing file nor truncates one.
+        u.file = names[i][0] ? std::fopen(names[i], "r+b") : nullptr;
+        u.size = u.file ? ms_file_length(u.file) : 0;
+    }
+    machine.ms.unit = 0;
+    machine.ms.status = MS_OK;
+}
+
+void ms_close_all()
+{
+    for (MassStorageUnit& u : machine.ms.units) {
+        if (!u.file) continue;
+        // Measured now, not at start-up: a unit written without a format
+        // command holds data even though its size field still says 0.
+        // Only an empty regular file is deleted, never a device.
+        std::fflush(u.file);
+        struct stat st;
+        const bool remove = fstat(fileno(u.file), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+        std::fclose(u.file);
+        u.file = nullptr;
+        if (remove) {
+            char name[80];
+            const size_t n = strnlen(u.name.data(), u.name.size() - 1);
+            std::memcpy(name, u.name.data(), n);
+            name[n] = '\0';
+            unlink(name);
+        }
+    }
+}

@@ -16,41 +16,48 @@ enum DiskImageKind : int32_t {
 };
 
 struct DiskDrive {
+    // Image (set by mount, kept until unmount).
     std::array<char, 80> name; // up to 79 characters
     int fd = -1;               // open image, -1 when empty
-    int32_t size;
+    int32_t size;              // file length at mount and after each flush
     int32_t kind;              // DiskImageKind
-    uint8_t write_protected;
-    uint8_t track_dirty;
-    uint8_t track_stale;
+    uint8_t img2_dos_order;    // 2MG header names DOS sector order
+    uint32_t write_failures;   // flushes that could not write the whole track
+
+    // Drive mechanics and latch mode.
+    uint8_t write_protected;   // sense via $C0ED reads $FF
+    uint8_t track_dirty;       // buffer holds nibbles written since the load
+    uint8_t track_stale;       // buffer does not yet hold the track under the head
     int32_t half_track;        // 0..70
-    uint8_t last_phase;        // 0..3
-    uint8_t q6, motor, q7;
+    uint8_t last_phase;        // 0..3, stepper phase last switched on
+    uint8_t q6;                // $C0EC off / $C0ED on: sense write protection
+    uint8_t motor;             // $C0E8 off / $C0E9 on
+    uint8_t q7;                // $C0EE off / $C0EF on: write mode
 };
 
 struct DiskController {
     std::array<DiskDrive, 2> drive;
-    uint32_t current_drive;
-    std::array<uint8_t, TRACK_NIBBLES> track;
-    uint32_t position;
+    uint32_t current_drive;    // $C0EA drive 1 (0) / $C0EB drive 2 (1)
+    std::array<uint8_t, TRACK_NIBBLES> track; // one buffer shared by both drives
+    uint32_t position;         // next nibble, kept below TRACK_NIBBLES
     uint8_t latch;
-    uint8_t store_access;
+    uint8_t store_access;      // set while a store is being handled
 };
 
 struct MassStorageUnit {
     std::array<char, 80> name;
     FILE* file;
-    int32_t size;
+    int32_t size;              // length at start-up, or set by format
     uint8_t write_protected;
-    uint8_t cached;
+    uint8_t cached;            // block holds the block at block_number
     std::array<uint8_t, 512> block;
-    uint16_t block_number;
+    uint16_t block_number;     // registers 4/5 while this unit is selected
 };
 
 struct MassStorage {
     std::array<MassStorageUnit, 4> units;
-    uint8_t unit;
-    uint16_t buffer_address;
-    uint8_t status;
-    uint8_t spare;
+    uint8_t unit;              // register 1
+    uint16_t buffer_address;   // registers 2/3
+    uint8_t status;            // register 7: $00, $27 I/O error, $28 no device, $2B protected
+    uint8_t spare;             // register 6
 };

@@ -1,0 +1,120 @@
+// Disk II controller in slot 6: the sixteen switches at $C0E0-$C0EF, the head
+// stepper and the read/write latch. The track turns one nibble per access to
+// the latch; there is no rotation timing, bit shifting or sync detection.
+#include "storage/disk.h"
+
+namespace {
+
+constexpr int32_t HALF_TRACK_MAX = 70; // a 35-track disk, plus track 35 itself
+
+bool even(int32_t half_track) { return (half_track & 1) == 0; }
+
+// $C0E0-$C0E7: phase n/2 off (even n) or on (odd n). Adjacent phases pull the
+// head one half-track; the stepper ignores phases while the motor is off.
+void disk_phase(uint32_t n)
+{
+    DiskController& c = machine.disk;
+    DiskDrive& d = c.drive[c.current_drive];
+    if ((n & 1) == 0 || !d.motor) return;
+    const uint8_t phase = static_cast<uint8_t>(n >> 1);
+    const int32_t old = d.half_track;
+    int32_t next = old;
+    if (phase == ((d.last_phase + 1) & 3)) ++next;
+    else if (phase == ((d.last_phase + 3) & 3)) --next;
+    d.last_phase = phase;
+    if (next == old) return;
+
+    if (next < 0) next = 0;
+    if (next > HALF_TRACK_MAX) next = HALF_TRACK_MAX;
+    if (d.track_dirty && even(old)) disk_flush_track(static_cast<int>(c.current_drive));
+    d.half_track = next;
+    d.track_stale = 1;
+}
+
+// $C0EA/$C0EB: the buffer follows the selected drive, and so does a running motor.
+void disk_select(uint32_t wanted)
+{
+    DiskController& c = machine.disk;
+    if (wanted == c.current_drive) return;
+    DiskDrive& old = c.drive[c.current_drive];
+    if (old.track_dirty && even(old.half_track)) disk_flush_track(static_cast<int>(c.current_drive));
+    c.current_drive = wanted;
+    disk_load_track(static_cast<int>(wanted));
+    c.position = 0;
+    if (old.motor) c.drive[wanted].motor = 1;
+    old.motor = 0;
+}
+
+// $C0EC-$C0EF: Q6 and Q7, then one latch cycle in the mode they select.
+void disk_latch(uint32_t n)
+{
+    DiskController& c = machine.disk;
+    DiskDrive& d = c.drive[c.current_drive];
+    if (d.track_stale && even(d.half_track)) {
+        disk_load_track(static_cast<int>(c.current_drive));
+        c.position = 0;
+    }
+    switch (n) {
+    case 12: d.q6 = 0; break;
+    case 13: d.q6 = 1; break;
+    case 14: d.q7 = 0; break;
+    default: d.q7 = 1; break;
+    }
+
+    if (!d.motor) {
+        if (!c.store_access) c.latch = 0x00;
+        return;
+    }
+    if (!d.q7) {
+        if (d.q6) {
+            c.latch = d.write_protected ? 0xFF : 0x00;
+        } else {
+            c.latch = c.track[c.position];
+            c.position = (c.position + 1) % TRACK_NIBBLES;
+        }
+    } else if (c.store_access && !d.write_protected && even(d.half_track)) {
+        // On an odd half-track the buffer still holds the previous track, so
+        // writes there are dropped rather than put on the wrong track.
+        c.track[c.position] = c.latch;
+        c.position = (c.position + 1) % TRACK_NIBBLES;
+        d.track_dirty = 1;
+    }
+}
+
+//  n   switch                 n   switch
+//  0-7 phase 0-3 off/on       8   motor off        9  motor on
+// 10   select drive 1        11   select drive 2
+// 12   Q6 off (data)         13   Q6 on (sense)
+// 14   Q7 off (read)         15   Q7 on (write)
+void disk_switch(uint32_t n)
+{
+    DiskController& c = machine.disk;
+    if (n < 8) disk_phase(n);
+    else if (n == 8) c.drive[c.current_drive].motor = 0;
+    else if (n == 9) c.drive[c.current_drive].motor = 1;
+    else if (n < 12) disk_select(n - 10);
+    else disk_latch(n);
+}
+
+} // namespace
+
+uint8_t disk_io_read(uint16_t address)
+{
+    machine.disk.store_access = 0;
+    disk_switch(address & 0x0F);
+    return machine.disk.latch;
+}
+
+void disk_io_write(uint16_t address, uint8_t value)
+{
+    DiskController& c = machine.disk;
+    c.store_access = 1;
+    if ((address & 0x0C) == 0x0C) c.latch = value;
+    disk_switch(address & 0x0F);
+    c.store_access = 0;
+}
+
+bool disk_any_mounted()
+{
+    return machine.disk.drive[0].fd >= 0 || machine.disk.drive[1].fd >= 0;
+}

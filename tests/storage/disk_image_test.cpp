@@ -1,0 +1,340 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "storage_test_util.h"
+
+namespace {
+
+constexpr size_t DSK_SIZE = 143360;
+
+struct Image : ::testing::Test {
+    TempWorkDir dir;
+    void SetUp() override { test_reset_machine(); }
+    void TearDown() override { disk_flush_all(); }
+
+    // Loads track t of a drive into the buffer as the controller would.
+    void load(int drive, int t)
+    {
+        machine.disk.current_drive = static_cast<uint32_t>(drive);
+        machine.disk.drive[drive].half_track = 2 * t;
+        disk_load_track(drive);
+    }
+    void flush(int drive, int t)
+    {
+        machine.disk.current_drive = static_cast<uint32_t>(drive);
+        machine.disk.drive[drive].half_track = 2 * t;
+        machine.disk.drive[drive].track_dirty = 1;
+        disk_flush_track(drive);
+    }
+    // The 256 bytes of the data field of physical sector s in the buffer.
+    std::vector<uint8_t> sector_in_buffer(int s)
+    {
+        std::vector<uint8_t> data(256);
+        EXPECT_TRUE(disk_decode_data(machine.disk.track.data(), s * DISK_SECTOR_NIBBLES + 28, data.data()));
+        return data;
+    }
+};
+
+uint8_t four_and_four(const uint8_t* p) { return static_cast<uint8_t>(((p[0] << 1) | 0x55) & p[1]); }
+
+TEST_F(Image, KindIsDetectedByLength)
+{
+    struct Case { const char* name; size_t size; int32_t kind; };
+    const Case cases[] = {
+        {"plain.dsk", 143360, DISK_DOS},    {"order.PO", 143360, DISK_PRODOS},
+        {"order.po.dsk", 143360, DISK_DOS}, {"big.po", 143424, DISK_2MG},
+        {"sim.img", 143390, DISK_SIMSYSTEM}, {"two.2mg", 143424, DISK_2MG},
+        {"n1.nib", 232960, DISK_NIBBLE},    {"n2.bin", 200000, DISK_NIBBLE},
+        {"short.bin", 199999, DISK_DOS},    {"odd.po", 1000, DISK_DOS},
+    };
+    for (const Case& c : cases) {
+        write_file(c.name, std::vector<uint8_t>(c.size, 0));
+        mount_as(0, c.name);
+        EXPECT_GE(machine.disk.drive[0].fd, 0) << c.name;
+        EXPECT_EQ(machine.disk.drive[0].kind, c.kind) << c.name;
+        EXPECT_EQ(machine.disk.drive[0].size, static_cast<int32_t>(c.size)) << c.name;
+        disk_unmount(0);
+    }
+    // A kind set by the caller is kept.
+    mount_as(0, "plain.dsk", DISK_PRODOS);
+    EXPECT_EQ(machine.disk.drive[0].kind, DISK_PRODOS);
+    disk_unmount(0);
+}
+
+TEST_F(Image, MountPreparesTheDriveAndMissingFilesLeaveItEmpty)
+{
+    EXPECT_FALSE(disk_any_mounted());
+    mount_as(1, "missing.dsk");
+    EXPECT_LT(machine.disk.drive[1].fd, 0);
+    EXPECT_FALSE(disk_any_mounted());
+
+    write_file("disk6a.dsk", image_bytes(DSK_SIZE));
+    machine.disk.drive[0].half_track = 9;
+    machine.disk.drive[0].write_protected = 1;
+    machine.disk.drive[0].motor = 1;
+    machine.disk.current_drive = 1;
+    machine.disk.latch = 0x44;
+    disk_mount_defaults();
+    const DiskDrive& d = machine.disk.drive[0];
+    EXPECT_GE(d.fd, 0);
+    EXPECT_EQ(d.kind, DISK_DOS);
+    EXPECT_EQ(d.half_track, 0);
+    EXPECT_EQ(d.write_protected, 0);
+    EXPECT_EQ(d.motor, 0);
+    EXPECT_EQ(d.track_stale, 1);
+    EXPECT_LT(machine.disk.drive[1].fd, 0); // disk6b.dsk is absent
+    EXPECT_FALSE(file_exists("disk6b.dsk"));
+    EXPECT_EQ(machine.disk.current_drive, 0u);
+    EXPECT_EQ(machine.disk.latch, 0);
+    EXPECT_TRUE(disk_any_mounted());
+    disk_flush_all();
+    EXPECT_FALSE(disk_any_mounted());
+    EXPECT_EQ(read_file("disk6a.dsk"), image_bytes(DSK_SIZE));
+}
+
+TEST_F(Image, SectorTrackLayoutAndMaps)
+{
+    // Image sector k of every track filled with the byte k.
+    std::vector<uint8_t> bytes(DSK_SIZE);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i / 256 % 16);
+    write_file("dos.dsk", bytes);
+    write_file("pro.po", bytes);
+    mount_as(0, "dos.dsk");
+    mount_as(1, "pro.po");
+    ASSERT_EQ(machine.disk.drive[1].kind, DISK_PRODOS);
+
+    load(0, 0);
+    EXPECT_EQ(sector_in_buffer(1), std::vector<uint8_t>(256, 7));
+    for (int s = 0; s < 16; ++s)
+        EXPECT_EQ(sector_in_buffer(s), std::vector<uint8_t>(256, DISK_DOS_ORDER[s])) << s;
+    load(1, 0);
+    EXPECT_EQ(sector_in_buffer(1), std::vector<uint8_t>(256, 8));
+
+    // Address field of sector 5 on track 17: volume 254, 4-and-4 coded.
+    load(0, 17);
+    const uint8_t* a = machine.disk.track.data() + 5 * DISK_SECTOR_NIBBLES;
+    EXPECT_EQ(std::vector<uint8_t>(a, a + 9),
+              (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xD5, 0xAA, 0x96}));
+    EXPECT_EQ(four_and_four(a + 9), 254);
+    EXPECT_EQ(four_and_four(a + 11), 17);
+    EXPECT_EQ(four_and_four(a + 13), 5);
+    EXPECT_EQ(four_and_four(a + 15), 254 ^ 17 ^ 5);
+    EXPECT_EQ(std::vector<uint8_t>(a + 17, a + 28),
+              (std::vector<uint8_t>{0xDE, 0xAA, 0xEB, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xD5, 0xAA, 0xAD}));
+    EXPECT_EQ(std::vector<uint8_t>(a + 371, a + 374), (std::vector<uint8_t>{0xDE, 0xAA, 0xEB}));
+    // After sixteen sectors the rest of the track is sync.
+    for (int i = 16 * DISK_SECTOR_NIBBLES; i < TRACK_NIBBLES; ++i) ASSERT_EQ(machine.disk.track[i], 0xFF) << i;
+}
+
+TEST_F(Image, UnchangedTrackFlushesTheSameBytes)
+{
+    write_file("img.dsk", image_bytes(DSK_SIZE));
+    write_file("img.po", image_bytes(DSK_SIZE));
+    for (const char* name : {"img.dsk", "img.po"}) {
+        mount_as(0, name);
+        load(0, 5);
+        // Spoil the file's track, so only the flush can put it back.
+        std::vector<uint8_t> spoilt = image_bytes(DSK_SIZE);
+        std::fill(spoilt.begin() + 5 * 4096, spoilt.begin() + 6 * 4096, 0);
+        const int fd = ::open(name, O_WRONLY);
+        ASSERT_EQ(::pwrite(fd, spoilt.data() + 5 * 4096, 4096, 5 * 4096), 4096);
+        ::close(fd);
+        flush(0, 5);
+        EXPECT_EQ(read_file(name), image_bytes(DSK_SIZE)) << name;
+        disk_unmount(0);
+    }
+}
+
+TEST_F(Image, RewrittenTrackWithMovedSectorsDecodes)
+{
+    write_file("img.dsk", image_bytes(DSK_SIZE));
+    mount_as(0, "img.dsk");
+    // New contents for track 3, laid out from nibble 1000 in reverse order
+    // with wider gaps, the last sectors running over the end of the buffer.
+    std::array<uint8_t, TRACK_NIBBLES> nibbles;
+    nibbles.fill(0xFF);
+    std::vector<uint8_t> expected = image_bytes(DSK_SIZE);
+    std::vector<uint8_t> enc(DISK_SECTOR_NIBBLES);
+    for (int k = 0; k < 16; ++k) {
+        const int s = 15 - k;
+        uint8_t data[256];
+        for (int i = 0; i < 256; ++i) data[i] = static_cast<uint8_t>(i ^ (s * 17) ^ 0x5A);
+        std::memcpy(expected.data() + 3 * 4096 + DISK_DOS_ORDER[s] * 256, data, 256);
+        disk_encode_sector(enc.data(), data, 3, s);
+        for (int i = 0; i < DISK_SECTOR_NIBBLES; ++i) nibbles[(1000 + k * 400 + i) % TRACK_NIBBLES] = enc[i];
+    }
+    // Put them on the disk through the controller, head on track 3.
+    motor_on();
+    for (int p : {1, 2, 3, 0, 1, 2}) phase_on(p);
+    sw_read(13);
+    ASSERT_EQ(machine.disk.position, 0u);
+    for (uint8_t n : nibbles) sw_write(15, n);
+    phase_on(3);
+    EXPECT_EQ(machine.disk.drive[0].write_failures, 0u);
+    EXPECT_EQ(read_file("img.dsk"), expected);
+}
+
+TEST_F(Image, TrackWithoutAddressFieldsWritesNothing)
+{
+    write_file("img.dsk", image_bytes(DSK_SIZE));
+    mount_as(0, "img.dsk");
+    machine.disk.track.fill(0xFF);
+    for (int i = 0; i < TRACK_NIBBLES; i += 7) machine.disk.track[i] = 0xD5; // marks without fields
+    flush(0, 2);
+    EXPECT_EQ(machine.disk.drive[0].track_dirty, 0);
+    EXPECT_EQ(read_file("img.dsk"), image_bytes(DSK_SIZE));
+}
+
+TEST_F(Image, DataFieldWithBadChecksumKeepsTheOldSector)
+{
+    const std::vector<uint8_t> original = image_bytes(DSK_SIZE);
+    write_file("img.dsk", original);
+    mount_as(0, "img.dsk");
+    load(0, 1);
+    uint8_t& n = machine.disk.track[4 * DISK_SECTOR_NIBBLES + 28 + 100]; // a data nibble of sector 4
+    n = n == 0x96 ? 0x97 : 0x96;
+    // Spoil the file's track so every sector the flush writes shows.
+    std::vector<uint8_t> spoilt = original;
+    std::fill(spoilt.begin() + 4096, spoilt.begin() + 2 * 4096, 0);
+    write_file("img.dsk", spoilt);
+    flush(0, 1);
+    const std::vector<uint8_t> now = read_file("img.dsk");
+    ASSERT_EQ(now.size(), DSK_SIZE);
+    for (int s = 0; s < 16; ++s) {
+        const size_t at = 4096 + DISK_DOS_ORDER[s] * 256;
+        const std::vector<uint8_t> got(now.begin() + at, now.begin() + at + 256);
+        const std::vector<uint8_t> want =
+            s == 4 ? std::vector<uint8_t>(256, 0) : std::vector<uint8_t>(original.begin() + at, original.begin() + at + 256);
+        EXPECT_EQ(got, want) << "sector " << s;
+    }
+}
+
+TEST_F(Image, TracksBeyondTheImageReadAsFF)
+{
+    write_file("img.dsk", image_bytes(DSK_SIZE));
+    write_file("img.nib", image_bytes(35 * TRACK_NIBBLES));
+    mount_as(0, "img.dsk");
+    mount_as(1, "img.nib");
+    load(0, 35);
+    for (int s = 0; s < 16; ++s) EXPECT_EQ(sector_in_buffer(s), std::vector<uint8_t>(256, 0xFF)) << s;
+    load(1, 35);
+    for (uint8_t n : machine.disk.track) ASSERT_EQ(n, 0xFF);
+    // A short nibble file: the part that exists, then $FF.
+    write_file("part.nib", image_bytes(200000));
+    disk_unmount(1);
+    mount_as(1, "part.nib");
+    load(1, 30); // 30 x 6656 = 199680: 320 bytes left
+    EXPECT_EQ(machine.disk.track[319], image_byte(199999));
+    EXPECT_EQ(machine.disk.track[320], 0xFF);
+}
+
+TEST_F(Image, TwoImgHeaderChoosesTheSectorOrder)
+{
+    for (uint8_t format : {0, 1}) {
+        std::vector<uint8_t> bytes(143424, 0);
+        std::memcpy(bytes.data(), "2IMGtest", 8);
+        bytes[8] = 64;
+        bytes[12] = format;
+        bytes[24] = 64;
+        for (size_t i = 64; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i - 64) / 256 % 16);
+        write_file("x.2mg", bytes);
+        mount_as(0, "x.2mg");
+        ASSERT_EQ(machine.disk.drive[0].kind, DISK_2MG);
+        load(0, 2);
+        EXPECT_EQ(sector_in_buffer(1)[0], format == 0 ? 7 : 8);
+        flush(0, 2);
+        EXPECT_EQ(read_file("x.2mg"), bytes);
+        disk_unmount(0);
+    }
+}
+
+TEST_F(Image, RealTwoImgDiskShowsItsCatalogChain)
+{
+    SKIP_WITHOUT_TESTDATA("disks/dos33-files.2mg");
+    copy_file(testdata("disks/dos33-files.2mg"), "files.2mg");
+    mount_as(0, "files.2mg");
+    load(0, 17);
+    const std::vector<uint8_t> vtoc = sector_in_buffer(0);
+    EXPECT_EQ(vtoc[1], 17);
+    EXPECT_EQ(vtoc[2], 15);
+    // Catalog sector 14 lies at physical sector 2 and links to sector 13.
+    const std::vector<uint8_t> cat = sector_in_buffer(2);
+    EXPECT_EQ(cat[1], 17);
+    EXPECT_EQ(cat[2], 13);
+}
+
+TEST_F(Image, NibbleImageDecodesToTheSectorImage)
+{
+    SKIP_WITHOUT_TESTDATA("disks/blank.nib");
+    SKIP_WITHOUT_TESTDATA("disks/blank.dsk");
+    copy_file(testdata("disks/blank.nib"), "blank.nib");
+    write_file("out.dsk", std::vector<uint8_t>(DSK_SIZE, 0xEE));
+    mount_as(0, "blank.nib");
+    mount_as(1, "out.dsk");
+    ASSERT_EQ(machine.disk.drive[0].kind, DISK_NIBBLE);
+    for (int t = 0; t < 35; ++t) {
+        load(0, t);
+        flush(1, t);
+    }
+    EXPECT_EQ(machine.disk.drive[1].write_failures, 0u);
+    disk_flush_all();
+    EXPECT_EQ(read_file("out.dsk"), read_file(testdata("disks/blank.dsk")));
+    EXPECT_EQ(read_file("blank.nib"), read_file(testdata("disks/blank.nib")));
+}
+
+TEST_F(Image, FailedWriteIsCountedAndReported)
+{
+    write_file("img.dsk", image_bytes(DSK_SIZE));
+    mount_as(0, "img.dsk");
+    load(0, 0);
+    // Swap the image's descriptor for a read-only one: every write now fails.
+    const int ro = ::open("img.dsk", O_RDONLY);
+    ASSERT_GE(ro, 0);
+    ASSERT_GE(::dup2(ro, machine.disk.drive[0].fd), 0);
+    ::close(ro);
+    flush(0, 0);
+    EXPECT_EQ(machine.disk.drive[0].write_failures, 1u);
+    EXPECT_EQ(machine.disk.drive[0].track_dirty, 0);
+}
+
+TEST_F(Image, EmptyImagesAreDeletedAtUnmountUnlessWritten)
+{
+    write_file("empty.dsk", {});
+    write_file("used.dsk", {});
+    mount_as(0, "empty.dsk");
+    mount_as(1, "used.dsk");
+    EXPECT_EQ(machine.disk.drive[0].kind, DISK_DOS);
+    disk_unmount(0);
+    EXPECT_FALSE(file_exists("empty.dsk"));
+    EXPECT_LT(machine.disk.drive[0].fd, 0);
+
+    load(1, 0); // sixteen $FF sectors
+    flush(1, 0);
+    EXPECT_EQ(machine.disk.drive[1].size, 4096);
+    disk_flush_all();
+    EXPECT_EQ(read_file("used.dsk"), std::vector<uint8_t>(4096, 0xFF));
+    EXPECT_FALSE(disk_any_mounted());
+}
+
+TEST_F(Image, DevicesNamedAsImagesAreNeverDeleted)
+{
+    mount_as(0, "/dev/null");
+    ASSERT_GE(machine.disk.drive[0].fd, 0);
+    EXPECT_EQ(machine.disk.drive[0].size, 0);
+    disk_unmount(0);
+    EXPECT_TRUE(file_exists("/dev/null"));
+}
+
+TEST_F(Image, LongNamesAreCutAtTheField)
+{
+    const std::string longname(79, 'n');
+    write_file(longname, image_bytes(DSK_SIZE));
+    DiskDrive& d = machine.disk.drive[0];
+    d.name.fill('x'); // no terminator at all
+    std::memcpy(d.name.data(), longname.data(), 79);
+    d.kind = DISK_UNKNOWN;
+    disk_mount(0);
+    EXPECT_GE(d.fd, 0);
+}
+
+} // namespace
