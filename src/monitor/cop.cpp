@@ -261,7 +261,8 @@ void cop_dispatch(CopFrame& f)
         }
         break;
     case 0xFE95:
-        // The original routine's slip: output to a slot sets the input hook.
+        // ZELM enters a slot chosen for output through the input hook, at $Cn07;
+        // the output hook stays as it is.
         if (f.a != 0) {
             zp(ZP_KSWL) = 0x07;
             zp(ZP_KSWH) = static_cast<uint8_t>(f.a + 0xC0);
