@@ -3,6 +3,7 @@
 // disks are not saved.
 #include <SDL.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,19 +22,32 @@ constexpr int SETTINGS_LINE = 4000;
 // wraps to an unsigned interval of days.
 constexpr int SETTINGS_MULTIPLIER_MAX = 10000;
 
+// Matches as sscanf with "<words> %d" would, but reads the number with strtol
+// so that one too long for an int is refused rather than undefined.
+bool settings_number(const char* line, const char* words, long* value)
+{
+    int at = -1;
+    std::sscanf(line, words, &at);
+    if (at < 0) return false;
+    char* end = nullptr;
+    errno = 0;
+    *value = std::strtol(line + at, &end, 10);
+    return end != line + at && errno == 0;
+}
+
 void settings_apply(const char* line)
 {
-    int value = 0;
+    long value = 0;
     if (std::strcmp(line, "set scanlines off") == 0) {
         machine.video.scanlines = 0;
     } else if (std::strcmp(line, "set scanlines on") == 0) {
         machine.video.scanlines = 1;
-    } else if (std::sscanf(line, "set multiplier %d", &value) == 1) {
+    } else if (settings_number(line, "set multiplier %n", &value)) {
         if (value >= 0 && value <= SETTINGS_MULTIPLIER_MAX)
             machine.cpu.cpu_multiplier = static_cast<uint32_t>(value);
-    } else if (std::sscanf(line, "set volume %d", &value) == 1) {
-        // Negative numbers become huge percentages, which the setter ignores.
-        sound_set_volume(static_cast<uint32_t>(value));
+    } else if (settings_number(line, "set volume %n", &value)) {
+        // The setter ignores anything above 100.
+        if (value >= 0 && value <= 0xFFFFFFFFL) sound_set_volume(static_cast<uint32_t>(value));
     }
 }
 
