@@ -147,19 +147,23 @@ TEST(SoundDevice, DiskDriverPlaysTheTone)
     EXPECT_EQ(sound_close(), 0);
     SDL_Quit();
 
+    // SDL writes its own silence for this format, byte 0, while the device
+    // is paused; only the samples from the callback are looked at.
     const std::vector<uint8_t> raw = read_file(out);
-    ASSERT_GE(raw.size(), 4096u * 3);
+    std::vector<int32_t> samples;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2)
+        if (const int32_t v = raw[i] | raw[i + 1] << 8; v != 0) samples.push_back(v);
+    ASSERT_GE(samples.size(), 2048u * 3);
     size_t high = 0, low = 0, other = 0;
-    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
-        const uint32_t v = raw[i] | raw[i + 1] << 8;
+    for (int32_t v : samples) {
         if (v == 48768) ++high;
         else if (v == 32768) ++low;
         else ++other;
+        ASSERT_GE(v, 32768);
+        ASSERT_LE(v, 48768);
     }
     EXPECT_GT(high, 4000u);
     EXPECT_GT(low, 4000u);
     EXPECT_GT(other, 10u); // mixed samples at the edges
-    std::vector<int32_t> samples;
-    for (size_t i = 0; i + 1 < raw.size(); i += 2) samples.push_back(raw[i] | raw[i + 1] << 8);
     EXPECT_NEAR(measure_frequency(samples), 1017000.0 / 1016.0, 10.0);
 }
