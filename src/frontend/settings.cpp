@@ -1,6 +1,85 @@
-// STUB: replaced by the settings file and exit path.
-#include <cstdlib>
-#include "frontend/frontend.h"
+// The settings file kalvoran.rc (scanlines, CPU multiplier, volume) and the
+// one normal way out of the program. Render mode, window mode and mounted
+// disks are not saved.
+#include <SDL.h>
 
-void settings_load() {}
-void emulator_exit() { std::exit(0); }
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "frontend/frontend.h"
+#include "sound/sound.h"
+#include "storage/disk.h"
+#include "storage/massstor.h"
+
+namespace {
+
+constexpr const char* SETTINGS_FILE = "kalvoran.rc";
+constexpr int SETTINGS_LINE = 4000;
+// 65 x multiplier is the periodic interval in cycles: far beyond the keys'
+// 1..50 it would hold off drawing and events for minutes, and below 0 it
+// wraps to an unsigned interval of days.
+constexpr int SETTINGS_MULTIPLIER_MAX = 10000;
+
+// Matches as sscanf with "<words> %d" would, but reads the number with strtol
+// so that one too long for an int is refused rather than undefined.
+bool settings_number(const char* line, const char* words, long* value)
+{
+    int at = -1;
+    std::sscanf(line, words, &at);
+    if (at < 0) return false;
+    char* end = nullptr;
+    errno = 0;
+    *value = std::strtol(line + at, &end, 10);
+    return end != line + at && errno == 0;
+}
+
+void settings_apply(const char* line)
+{
+    long value = 0;
+    if (std::strcmp(line, "set scanlines off") == 0) {
+        machine.video.scanlines = 0;
+    } else if (std::strcmp(line, "set scanlines on") == 0) {
+        machine.video.scanlines = 1;
+    } else if (settings_number(line, "set multiplier %n", &value)) {
+        if (value >= 0 && value <= SETTINGS_MULTIPLIER_MAX)
+            machine.cpu.cpu_multiplier = static_cast<uint32_t>(value);
+    } else if (settings_number(line, "set volume %n", &value)) {
+        // The setter ignores anything above 100.
+        if (value >= 0 && value <= 0xFFFFFFFFL) sound_set_volume(static_cast<uint32_t>(value));
+    }
+}
+
+} // namespace
+
+void settings_load()
+{
+    std::FILE* f = std::fopen(SETTINGS_FILE, "r");
+    if (!f) return;
+    char line[SETTINGS_LINE];
+    // A final piece without its newline is left unread on purpose: a line cut
+    // short by a crash during writing is not trusted.
+    while (std::fgets(line, sizeof line, f) && !std::feof(f)) {
+        const size_t len = std::strlen(line);
+        if (len == 0) continue; // a line starting with a NUL byte
+        line[len - 1] = '\0';
+        settings_apply(line);
+    }
+    std::fclose(f);
+}
+
+void emulator_exit()
+{
+    disk_flush_all();
+    ms_close_all();
+    sound_close();
+    if (std::FILE* f = std::fopen(SETTINGS_FILE, "w")) {
+        std::fprintf(f, "set scanlines %s\n", machine.video.scanlines ? "on" : "off");
+        std::fprintf(f, "set multiplier %d\n", static_cast<int>(machine.cpu.cpu_multiplier));
+        std::fprintf(f, "set volume %d\n", static_cast<int>(sound_get_volume()));
+        std::fclose(f);
+    }
+    SDL_ShowCursor(1);
+    std::exit(0);
+}

@@ -8,16 +8,20 @@ struct SDL_AudioSpec;
 inline constexpr uint32_t SOUND_RING = 16384;
 inline constexpr uint32_t SOUND_MAX_FLIPS = 18000;
 
+// Shared with the audio thread: sample_ring, ring_write and ring_read only.
+// The indices are plain words accessed through std::atomic_ref, so the record
+// stays trivially copyable.
 struct SoundState {
     uint8_t sound_enabled;
-    SDL_AudioSpec* audio_spec;
+    SDL_AudioSpec* audio_spec; // requested spec, owned from open to close
     std::array<int32_t, SOUND_RING> sample_ring;
-    uint32_t ring_write; // producer index, published with release
-    uint32_t ring_read;  // consumer index, owned by the callback
-    uint32_t last_sample = 32768;
-    std::array<float, SOUND_MAX_FLIPS> flip_times;
+    alignas(4) uint32_t ring_write; // producer index, stored with release
+    alignas(4) uint32_t ring_read;  // consumer index, stored with release
+    uint32_t last_sample = 32768;   // audio thread only
+    std::array<float, SOUND_MAX_FLIPS> flip_times; // in output samples
     uint32_t flip_count;
-    uint32_t flush_stamp;
+    uint32_t flush_stamp;  // cycles at the last flush
+    double sample_phase;   // part of a sample elapsed but not yet emitted, [0, 1)
     double samples_per_cycle = 44100.0 / 1017000.0;
     int32_t level_low = 32768;
     int32_t level_high = 48768;
