@@ -75,7 +75,7 @@ void draw_glyph80(uint8_t glyph, int c, int r, ColourPair colours)
     }
 }
 
-// Slow by design (a lock per pixel), but it runs only when a message is drawn.
+// Slow (a lock per pixel), but it runs only when a message is drawn.
 void draw_status_glyph(uint8_t glyph, int n)
 {
     SDL_Surface* s = machine.fe.screen_surface;
