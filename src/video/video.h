@@ -22,6 +22,10 @@ extern const uint8_t mousetext_map[32];
 
 void set_palette();
 void put_pixel(SDL_Surface* surface, int x, int y, uint32_t index);
+// Locks the surface when it needs locking; false when the lock failed and
+// the drawing must be skipped. video_unlock undoes what video_lock did.
+bool video_lock(SDL_Surface* surface);
+void video_unlock(SDL_Surface* surface);
 
 TextCell text_cell(uint16_t offset, uint8_t value);
 void draw_glyph40(VideoLayer& layer, uint8_t glyph, int c, int r, ColourPair colours);
