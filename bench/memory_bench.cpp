@@ -7,7 +7,8 @@ namespace {
 
 void memory_bench_machine(int iie)
 {
-    machine = MachineState{};
+    static const MachineState fresh{};
+    machine = fresh;
     machine.fe.machine_mode = iie ? MODE_IIE : MODE_IIPLUS;
     machine.fe.iie_active = iie;
 }

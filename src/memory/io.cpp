@@ -30,7 +30,29 @@ void set_switch(int& flag, int value, int first, int last)
 {
     if (flag == value) return;
     flag = value;
-    if (last >= first) memory_remap_pages(first, last);
+    memory_remap_pages(first, last);
+}
+
+// Text page 1 and hi-res page 1 follow PAGE2 while 80STORE is on.
+void remap_80store_pages()
+{
+    memory_remap_pages(0x04, 0x07);
+    memory_remap_pages(0x20, 0x3F);
+}
+
+void set_store80(int value)
+{
+    if (machine.sw.store80 == value) return;
+    machine.sw.store80 = value;
+    remap_80store_pages();
+}
+
+// Page flipping on the ][+ or without 80STORE moves no memory.
+void set_page2(int value)
+{
+    if (machine.sw.page2 == value) return;
+    machine.sw.page2 = value;
+    if (iie() && machine.sw.store80) remap_80store_pages();
 }
 
 void display_switch(uint16_t address)
@@ -40,7 +62,7 @@ void display_switch(uint16_t address)
     switch (address & 0x6) {
     case 0x0: sw.graphics = !on; break; // $C050 graphics, $C051 text
     case 0x2: sw.mixed = on; break;
-    case 0x4: set_switch(sw.page2, on, 0x04, 0x3F); break; // 80STORE pages
+    case 0x4: set_page2(on); break;
     default: sw.hires = on; break;
     }
 }
@@ -55,7 +77,7 @@ void memory_switch(uint16_t address)
     SoftSwitches& sw = machine.sw;
     const int on = address & 1;
     switch ((address & 0xF) >> 1) {
-    case 0: set_switch(sw.store80, on, 0x04, 0x3F); break;
+    case 0: set_store80(on); break;
     case 1: set_switch(sw.ramrd, on, 0x02, 0xBF); break;
     case 2: set_switch(sw.ramwrt, on, 0x02, 0xBF); break;
     case 3: set_switch(sw.intcxrom, on, 0xC1, 0xCF); break;

@@ -468,6 +468,34 @@ TEST(DecodeCache, ResetKeySequenceLeavesTheCardOnRom)
     EXPECT_EQ(machine.mem.ram[0x1F000], 0x42);
 }
 
+TEST(DecodeCache, ConfigurationSetDirectlyTakesEffectAfterRemap)
+{
+    // The ROM loader sets the machine type; the reset key clears the //e
+    // switches without going through the I/O page.
+    memory_test_machine(Config::IIPLUS);
+    EXPECT_EQ(read_byte(0xD000), machine.mem.rom_main[0]);
+    machine.fe.machine_mode = MODE_IIE;
+    machine.fe.iie_active = 1;
+    memory_remap();
+    EXPECT_EQ(read_byte(0xD000), machine.mem.rom_iie[0xF00]);
+    EXPECT_EQ(read_byte(0xC800), machine.mem.rom_iie[0x700]);
+
+    write_byte(0xC005, 0);
+    write_byte(0xC009, 0);
+    write_byte(0x0300, 0x21);
+    write_byte(0x0030, 0x22);
+    EXPECT_EQ(machine.mem.ram[0x10300], 0x21);
+    EXPECT_EQ(machine.mem.ram[0x10030], 0x22);
+    machine.sw.ramwrt = 0;
+    machine.sw.altzp = 0;
+    memory_remap();
+    write_byte(0x0300, 0x31);
+    write_byte(0x0030, 0x32);
+    EXPECT_EQ(machine.mem.ram[0x0300], 0x31);
+    EXPECT_EQ(machine.mem.ram[0x0030], 0x32);
+    EXPECT_EQ(machine.mem.ram[0x10300], 0x21);
+}
+
 // ---- Quit request ----------------------------------------------------------------
 
 namespace {
