@@ -1,3 +1,5 @@
+// Memory map: language card, //e auxiliary banking, slot ROM space, the
+// decode cache checked against the rules, and the quit request.
 #include <fcntl.h>
 #include <unistd.h>
 #include <cstdio>
@@ -494,6 +496,26 @@ TEST(DecodeCache, ConfigurationSetDirectlyTakesEffectAfterRemap)
     EXPECT_EQ(machine.mem.ram[0x0300], 0x31);
     EXPECT_EQ(machine.mem.ram[0x0030], 0x32);
     EXPECT_EQ(machine.mem.ram[0x10300], 0x21);
+}
+
+TEST(DecodeCache, DisplayMemoryStoresAlwaysTakeTheHookPath)
+{
+    // The display layers see a store only through the full decode, so the
+    // cache must never hand out pages they draw from.
+    auto cached = [](int page) { return machine.mem.write_page[page] != nullptr; };
+    memory_test_machine(Config::IIPLUS);
+    write_byte(0x0300, 0);
+    for (int p = 0x04; p <= 0x0B; ++p) EXPECT_FALSE(cached(p)) << p;
+    for (int p = 0x20; p <= 0x5F; ++p) EXPECT_FALSE(cached(p)) << p;
+    EXPECT_TRUE(cached(0x03));
+    EXPECT_TRUE(cached(0x0C));
+    EXPECT_TRUE(cached(0x60));
+
+    memory_test_machine(Config::IIE_128K);
+    write_byte(0xC005, 0); // every store to the auxiliary half
+    for (int p = 0x04; p <= 0x07; ++p) EXPECT_FALSE(cached(p)) << p;
+    EXPECT_TRUE(cached(0x08)); // auxiliary text page 2 is not drawn
+    EXPECT_TRUE(cached(0x20));
 }
 
 // ---- Quit request ----------------------------------------------------------------

@@ -1,3 +1,5 @@
+// I/O page: keyboard latch, //e status reads, display switches, buttons,
+// annunciators and the fixed answers of unused addresses.
 #include <SDL.h>
 #include "memory_test_util.h"
 
