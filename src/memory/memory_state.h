@@ -14,6 +14,15 @@ struct MemoryMap {
     int lc_read;      // 0 ROM, 1 RAM bank 1, 2 RAM bank 2
     int lc_write;     // 0 protected, 1 bank 1, 2 bank 2
     uint16_t lc_last; // low nibble of the last $C08x access
+
+    // Decode cache, one entry per 256-byte page: the first byte of the page
+    // as a load sees it or a store writes it, or null where the access needs
+    // the full decode (I/O page, slot 6, dropped stores, display memory).
+    // Built by memory_remap(); all null and map_valid 0 after power-on, so
+    // the first access builds it.
+    std::array<const uint8_t*, 256> read_page;
+    std::array<uint8_t*, 256> write_page;
+    int map_valid;
 };
 
 // //e memory and display switches, each 0 or 1.
