@@ -157,7 +157,7 @@ struct KeyFeeder {
                 failed = true;
                 return;
             }
-            std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
         // The last key of a prompt ends it and nothing polls any more.
         limit = clock::now() + std::chrono::milliseconds(200);
@@ -170,7 +170,7 @@ struct KeyFeeder {
                 ++seen;
                 last = now;
             }
-            std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
     }
     std::atomic<bool> failed{false};
