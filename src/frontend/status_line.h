@@ -4,7 +4,8 @@
 
 inline constexpr int STATUS_COLUMNS = 80;
 inline constexpr int STATUS_TOP = 384;      // surface rows 384-391
-inline constexpr int PROMPT_TEXT_MAX = 1023; // typed characters a prompt keeps
+// Typed characters a prompt keeps; status_prompt's out must hold one more.
+inline constexpr int PROMPT_TEXT_MAX = 1023;
 inline constexpr uint8_t PROMPT_CURSOR = 0xDB;
 
 // Frame end: ages the message (held at 999 while a prompt is open).
