@@ -31,4 +31,7 @@ struct FrontendState {
     uint32_t status_blank = 1;
     uint32_t prompt_active;
 
+    // What the status line shows, as text: the last message (80 characters,
+    // blank padded), or empty once the expiry fill has cleared it.
+    char status_text[81];
 };
