@@ -76,10 +76,11 @@ struct Flags {
     uint8_t a, n, v, z, c;
 };
 
+// Runs one immediate ALU instruction; the machine is not reset in between.
 Flags run_alu(uint8_t opcode, uint8_t a, uint8_t m, uint8_t c, uint8_t d)
 {
-    cpu_test_reset();
     cpu_test_code(0x0300, {opcode, m});
+    R().cycles = 0;
     R().a = a;
     R().flag_c = c;
     R().flag_d = d;
