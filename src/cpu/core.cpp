@@ -455,13 +455,15 @@ CPU_INLINE bool cpu_pass()
 
 } // namespace
 
-void cpu_execute()
+// flatten: the memory map's fast path is inlined into every handler, even
+// where the compiler's own budget would give up on a function this large.
+[[gnu::flatten]] void cpu_execute()
 {
     while (cpu_pass()) {
     }
 }
 
-bool cpu_step() { return cpu_pass(); }
+[[gnu::flatten]] bool cpu_step() { return cpu_pass(); }
 
 // run_stop is looked at only after a BRK; a program that never breaks keeps
 // the loop inside cpu_execute whatever the periodic call decides.
@@ -474,7 +476,7 @@ void cpu_run()
     }
 }
 
-void cpu_periodic()
+[[gnu::noinline]] void cpu_periodic()
 {
     const int r = poll_events();
     if (r != 0) machine.cpu.run_stop = 1;
