@@ -306,6 +306,11 @@ TEST_F(Cpu, PullAndPushOfStatusKeepTheStoredBreakFlag)
     EXPECT_EQ(R().flag_b, 0);
     EXPECT_EQ(R().flag_n & R().flag_v & R().flag_d & R().flag_i & R().flag_z & R().flag_c, 1);
     EXPECT_EQ(cpu_pack_p(), 0xEF);
+    // Pushes of P by PHP carry bit 4 whatever B holds.
+    cpu_test_code(0x0300, {0x08});
+    cpu_step();
+    EXPECT_EQ(peek(0x01FF), 0xFF);
+    EXPECT_EQ(R().flag_b, 0);
 }
 
 TEST_F(Cpu, BrkPushesAndTheNextEntryLoadsTheVector)
