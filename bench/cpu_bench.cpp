@@ -127,5 +127,3 @@ void BM_cpu_step_functional_test(benchmark::State& state)
 BENCHMARK(BM_cpu_step_functional_test)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

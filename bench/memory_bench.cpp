@@ -75,5 +75,3 @@ void BM_LanguageCardToggle(benchmark::State& state)
 BENCHMARK(BM_LanguageCardToggle);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -63,14 +63,3 @@ void BM_VideoTextStore(benchmark::State& state)
 BENCHMARK(BM_VideoTextStore);
 
 } // namespace
-
-// The bench program has one main for every subsystem's file; it is weak here
-// so that another file's BENCHMARK_MAIN takes precedence without a clash.
-__attribute__((weak)) int main(int argc, char** argv)
-{
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -150,7 +150,7 @@ static void expect_common_reset()
     EXPECT_EQ(machine.fe.key_strobe, 0u);
     EXPECT_EQ(machine.cpu.cpu_pending, PENDING_RESET);
     EXPECT_EQ(status_text(), padded("CPU reset"));
-    EXPECT_EQ(machine.sw.graphics, 1);
+    EXPECT_EQ(machine.sw.graphics, 0); // text_defaults stores to $C051
 }
 
 TEST_F(EventCommandTest, ControlFTwelveOnlyRequestsTheResetOutsideFullMode)

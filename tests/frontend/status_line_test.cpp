@@ -75,7 +75,9 @@ TEST_F(StatusLineTest, SurfaceShowsTheMessageAndTheExpiryFill)
     char line[81] = {};
     status_prompt_line("BLOAD file:", "abc", 3, line);
     status_message(line);
-    EXPECT_EQ(surface_status_glyph(15), 0xDB);
+    // The cursor is the solid block: every dot of cell 15 is black.
+    for (int i = 0; i < 8; ++i)
+        for (int j = 0; j < 7; ++j) EXPECT_EQ(surface_pixel(7 * 15 + j, 384 + i), 0) << i << "," << j;
     EXPECT_EQ(surface_status_line().substr(0, 15), "BLOAD file: abc");
 
     // Mark the rows so that the fill is seen, then let the message expire.

@@ -14,7 +14,7 @@ std::string line_at(uint16_t address, int* next = nullptr)
 
 void poke(uint16_t address, std::initializer_list<uint8_t> bytes)
 {
-    for (uint8_t b : bytes) machine.mem.ram[address++] = b;
+    for (uint8_t b : bytes) write_byte(address++, b);
 }
 
 } // namespace
@@ -92,7 +92,10 @@ TEST(Disassembler, EveryOpcodeAlignsAndAdvancesByItsKind)
 TEST(Disassembler, OperandsWrapAtTheTopOfMemoryButTheNextAddressDoesNot)
 {
     test_reset_machine();
-    machine.mem.ram[0xFFFF] = 0x20;
+    // Language-card RAM at the top of memory, readable and writable.
+    read_byte(0xC083);
+    read_byte(0xC083);
+    poke(0xFFFF, {0x20});
     poke(0x0000, {0x34, 0x12});
     int next = 0;
     EXPECT_EQ(line_at(0xFFFF, &next), "FFFF:  203412         JSR $1234");

@@ -131,6 +131,8 @@ std::string romsplit_binary() { return std::string(KALVORAN_BINARY_DIR) + "/tool
 
 void test_startup(const std::vector<std::string>& args)
 {
+    ::setenv("SDL_VIDEODRIVER", "dummy", 0);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 0);
     std::vector<std::string> all{"kalvoran"};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -222,4 +224,67 @@ uint8_t surface_pixel(int x, int y)
 {
     SDL_Surface* s = machine.fe.screen_surface;
     return static_cast<const uint8_t*>(s->pixels)[y * s->pitch + x];
+}
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+std::thread machine_thread;
+std::atomic<bool> machine_thread_stopping{false};
+
+uint32_t strobe_now() { return std::atomic_ref<uint32_t>(machine.fe.key_strobe).load(); }
+
+bool feed_key(uint8_t code, int timeout_ms)
+{
+    using clock = std::chrono::steady_clock;
+    const auto until = clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (strobe_now() != 0)
+        if (clock::now() > until) return false;
+        else std::this_thread::sleep_for(std::chrono::microseconds(200));
+    std::atomic_ref<uint32_t>(machine.fe.key_latch).store(code & 0x7F);
+    std::atomic_ref<uint32_t>(machine.fe.key_strobe).store(1);
+    while (strobe_now() != 0)
+        if (clock::now() > until) return false;
+        else std::this_thread::sleep_for(std::chrono::microseconds(200));
+    return true;
+}
+} // namespace
+
+void machine_thread_start()
+{
+    machine_thread_stopping = false;
+    machine_thread = std::thread([] {
+        while (!machine_thread_stopping.load()) cpu_step();
+    });
+}
+
+void machine_thread_stop()
+{
+    machine_thread_stopping = true;
+    // A key wait inside a service returns on a key; Return is harmless at a prompt.
+    while (machine_thread.joinable()) {
+        feed_key(0x0D, 50);
+        if (machine_thread.joinable()) {
+            // Joined only once the loop has seen the flag.
+            machine_thread.join();
+        }
+    }
+}
+
+bool machine_thread_wait_screen(const std::string& text, int timeout_ms)
+{
+    for (int waited = 0; waited <= timeout_ms; waited += 10) {
+        if (screen_text().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+bool machine_thread_type(const std::string& text, int timeout_ms)
+{
+    for (char ch : text)
+        if (!feed_key(static_cast<uint8_t>(ch == '\n' ? 0x0D : ch), timeout_ms)) return false;
+    return true;
 }

@@ -70,3 +70,12 @@ bool run_until_screen_contains(const std::string& text, uint64_t budget);
 bool test_open_surface();
 // Pixel of the surface (palette index).
 uint8_t surface_pixel(int x, int y);
+
+// The machine on a thread of its own, for programs that wait for keys inside
+// host services (the ZELM key wait holds the processor inside one
+// instruction until a key comes). The test thread reads the screen and
+// feeds keys while it runs.
+void machine_thread_start();
+void machine_thread_stop();
+bool machine_thread_wait_screen(const std::string& text, int timeout_ms);
+bool machine_thread_type(const std::string& text, int timeout_ms = 5000);
