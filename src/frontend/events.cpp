@@ -223,6 +223,7 @@ void cpu_reset_key(SDLMod mod)
         SoftSwitches& sw = machine.sw;
         sw.store80 = sw.ramrd = sw.ramwrt = sw.intcxrom = 0;
         sw.altzp = sw.slotc3rom = sw.col80 = sw.altcharset = 0;
+        memory_remap();
     }
     if (fe.machine_mode == MODE_FULL) {
         // Output hook CSW to $FDF0, input hook KSW to $FD1B.

@@ -1,6 +1,8 @@
 // Program entry, ROM loading, messages, event loop, binary loading, settings.
 #pragma once
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include "machine.h"
 
 enum MessageKind : int {
@@ -15,6 +17,10 @@ void status_message(const char* text);
 int status_prompt(const char* label, char* out);
 
 int load_roms(int mode);
+// Opens a ROM or font image: the working directory first, then the data
+// folder beside the program (share/kalvoran), where our firmware is installed.
+FILE* rom_open(const char* name);
+std::string rom_data_dir();
 // The ZELM boot banner, three rows of 40 characters.
 extern char boot_banner[3][41];
 

@@ -1,10 +1,16 @@
 // ROM and font images: loads the machine's ROMs from the working directory,
 // names the BASIC found, and lays the ZELM traps over the monitor area in Full
-// and Hybrid modes. Images are looked for in the working directory only.
+// and Hybrid modes. Images are looked for in the working directory first,
+// then in the data folder installed beside the program (our own firmware).
+#include <unistd.h>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include "frontend/frontend.h"
+#include "memory/memory.h"
 
 // Row 0 carries the BASIC version in characters 32-34; load_roms rewrites it.
 char boot_banner[3][41] = {
@@ -122,12 +128,33 @@ static void name_basic(uint16_t sum)
     for (int i = 0; i < 3; ++i) boot_banner[0][BANNER_VERSION_COLUMN + i] = field[i];
 }
 
+std::string rom_data_dir()
+{
+    // KALVORAN_DATADIR overrides the folder; set but empty, it turns it off.
+    if (const char* env = std::getenv("KALVORAN_DATADIR")) return env;
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return {};
+    exe[n] = 0;
+    std::string dir(exe);
+    dir.erase(dir.rfind('/') + 1);
+    return dir + "../share/kalvoran";
+}
+
+FILE* rom_open(const char* name)
+{
+    if (FILE* f = std::fopen(name, "rb")) return f;
+    const std::string dir = rom_data_dir();
+    if (dir.empty() || std::strchr(name, '/')) return nullptr;
+    return std::fopen((dir + "/" + name).c_str(), "rb");
+}
+
 // Slot firmware is optional: what the file holds of the first 256 bytes is
 // taken, the rest reads $FF as an empty socket does.
 static void load_slot_rom(const char* name, std::array<uint8_t, 256>& rom)
 {
     rom.fill(0xFF);
-    FILE* f = std::fopen(name, "rb");
+    FILE* f = rom_open(name);
     if (!f) return;
     const size_t got = std::fread(rom.data(), 1, rom.size(), f);
     (void)got; // a short file is allowed
@@ -138,7 +165,7 @@ static void load_slot_rom(const char* name, std::array<uint8_t, 256>& rom)
 // leaves half a font.
 static void load_font()
 {
-    FILE* f = std::fopen("kalvoran.fnt", "rb");
+    FILE* f = rom_open("kalvoran.fnt");
     if (!f) return;
     std::array<uint8_t, FONT_SIZE> font;
     if (file_size(f) == FONT_SIZE && std::fread(font.data(), 1, font.size(), f) == font.size())
@@ -157,11 +184,11 @@ int load_roms(int mode)
     bool separate_images = mode == MODE_FULL || mode == MODE_HYBRID;
     if (mode == MODE_IIPLUS) {
         // A wrong-sized apple2.rom is an error, not a reason to fall back.
-        FILE* f = std::fopen("apple2.rom", "rb");
+        FILE* f = rom_open("apple2.rom");
         if (!f) separate_images = true;
         else if (!read_whole(f, mem.rom_main.data(), APPLE2_SIZE)) return -5;
     } else if (mode == MODE_IIE) {
-        FILE* f = std::fopen("apple2e.rom", "rb");
+        FILE* f = rom_open("apple2e.rom");
         if (!f) return -6;
         if (!read_whole(f, mem.rom_iie.data(), APPLE2E_SIZE)) return -7;
         fe.iie_active = 1;
@@ -169,7 +196,7 @@ int load_roms(int mode)
     }
 
     if (separate_images) {
-        FILE* f = std::fopen("msbasic.rom", "rb");
+        FILE* f = rom_open("msbasic.rom");
         if (!f) return -1;
         if (file_size(f) != BASIC_SIZE) {
             std::fclose(f);
@@ -188,7 +215,7 @@ int load_roms(int mode)
         rom_byte(0xFFFE) = 0xF2; // IRQ/BRK: $FFF2
         rom_byte(0xFFFF) = 0xFF;
         if (mode != MODE_FULL) {
-            FILE* m = std::fopen("monitor.rom", "rb");
+            FILE* m = rom_open("monitor.rom");
             if (!m) return -3;
             if (!read_whole(m, &rom_byte(0xF800), MONITOR_SIZE)) return -4;
         }
@@ -199,5 +226,6 @@ int load_roms(int mode)
     load_font();
 
     if (mode == MODE_FULL || mode == MODE_HYBRID) write_trap_layout(mode);
+    memory_remap(); // the configuration and the ROMs behind the page tables changed
     return 0;
 }

@@ -14,7 +14,3 @@ void disk_load_track(int drive);
 void disk_flush_track(int drive);
 void disk_mount_defaults();
 void disk_flush_all();
-
-// Called whenever a drive gains or loses its image: the memory map shows the
-// slot-6 ROM and the I/O page passes $C0E0-$C0EF on only while one is mounted.
-void disk_mounted_changed();

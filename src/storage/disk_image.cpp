@@ -141,13 +141,6 @@ bool disk_decode_data(const uint8_t* track, uint32_t start, uint8_t* data)
     return DISK_NIBBLE_TABLE[track[(start + 342) % TRACK_NIBBLES]] == v;
 }
 
-// The memory map rebuilds its page tables from here (memory_remap) once it
-// keeps them; until then it asks disk_any_mounted() on each access.
-void disk_mounted_changed()
-{
-    // memory_remap();
-}
-
 void disk_mount(int drive)
 {
     DiskDrive& d = machine.disk.drive[drive];
@@ -179,7 +172,6 @@ void disk_mount(int drive)
     d.last_phase = 0;
     d.track_dirty = 0;
     d.track_stale = 1;
-    disk_mounted_changed();
 }
 
 void disk_unmount(int drive)
@@ -200,7 +192,6 @@ void disk_unmount(int drive)
     }
     d.track_dirty = 0;
     d.track_stale = 1; // an empty drive presents $FF, not the old image's nibbles
-    disk_mounted_changed();
 }
 
 void disk_load_track(int drive)
