@@ -158,6 +158,18 @@ void bench_restore(const MachineState& snapshot)
     machine.fe.screen_surface = SDL_GetVideoSurface();
 }
 
+// Runs until scan_line wraps from 265 to 0.
+void bench_run_frame()
+{
+    uint16_t line = machine.fe.scan_line;
+    for (;;) {
+        cpu_step();
+        const uint16_t now = machine.fe.scan_line;
+        if (now < line) return;
+        line = now;
+    }
+}
+
 // One iteration is one frame: the processor runs until scan_line wraps from
 // 265 to 0, which is 266 periodic calls of poll_interval cycles each (the
 // multiplier the program starts with), each presenting a line.
@@ -171,16 +183,11 @@ void BM_machine_frames(benchmark::State& state)
     bench_restore(bench_state.at_prompt);
     char driver[32] = "?";
     SDL_VideoDriverName(driver, sizeof driver);
+    bench_run_frame(); // the snapshot was taken in mid-frame
     uint64_t cycles = 0;
     for (auto _ : state) {
         const uint32_t c0 = machine.cpu.reg.cycles;
-        uint16_t line = machine.fe.scan_line;
-        for (;;) {
-            cpu_step();
-            const uint16_t now = machine.fe.scan_line;
-            if (now < line) break;
-            line = now;
-        }
+        bench_run_frame();
         cycles += static_cast<uint32_t>(machine.cpu.reg.cycles - c0);
     }
     state.SetLabel(std::string(driver) + (bench_state.dos ? ", DOS 3.3 prompt" : ", Applesoft prompt"));
