@@ -15,6 +15,16 @@
 #include "cpu/cpu.h"
 #include "frontend/frontend.h"
 
+// Every test program runs headless, and sees only the ROMs its test puts in
+// the working directory (not the firmware folder beside the program).
+// Set before main; a variable already in the environment wins.
+static const bool environment_defaults = [] {
+    ::setenv("SDL_VIDEODRIVER", "dummy", 0);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+    ::setenv("KALVORAN_DATADIR", "/nonexistent-kalvoran-data", 0);
+    return true;
+}();
+
 void test_reset_machine()
 {
     static const MachineState fresh{};
