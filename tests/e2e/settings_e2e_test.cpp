@@ -29,13 +29,15 @@ RowLight row_light(const Image& img)
     return r;
 }
 
-// The X server shared by several test programs on one host sometimes
-// refuses the first client; a fresh server is tried before giving up.
+// Xvfb started with -displayfd can end up on a display number whose socket
+// another server on this host already holds, and then no window appears; a
+// fresh server is tried before giving up.
 bool start_fresh(E2E& t)
 {
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
         if (t.start({})) return true;
         app_kill(t.app);
+        sleep_ms(500);
         delete t.x;
         t.x = new XServer;
         if (!t.x->ok()) return false;
