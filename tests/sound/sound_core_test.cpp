@@ -145,7 +145,7 @@ TEST(SoundDevice, DiskDriverPlaysTheTone)
             if (c % 508 == 0) click_at(c);
         flush_at(c);
     }
-    for (int i = 0; i < 50 && std::atomic_ref<uint32_t>(machine.sound.ring_read).load() != machine.sound.ring_write; ++i)
+    for (int i = 0; i < 250 && std::atomic_ref<uint32_t>(machine.sound.ring_read).load() != machine.sound.ring_write; ++i)
         SDL_Delay(20);
     SDL_Delay(100);
     EXPECT_EQ(sound_close(), 0);
