@@ -134,7 +134,8 @@ TEST(ConsoleScroll, OutOfRangeWindowsStayOnTheScreen)
 {
     fresh_console();
     for (uint32_t i = 0x0100; i < 0x10000; ++i) machine.mem.ram[i] = 0x5A;
-    const std::array<uint8_t, 5> values = {0, 23, 24, 40, 255};
+    // Edges and far outside: 24 is the first row below the screen, 255 the worst.
+    const std::array<uint8_t, 4> values = {0, 23, 24, 255};
     for (uint8_t l : values) for (uint8_t w : values) for (uint8_t t : values)
     for (uint8_t b : values) for (uint8_t h : values) for (uint8_t v : values) {
         set_window(l, w, t, b, h, v);
