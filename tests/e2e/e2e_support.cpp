@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -30,33 +31,73 @@ static std::string run_capture(const std::string& cmd)
     return out;
 }
 
-XServer::XServer()
+// -noreset: a server without -noreset resets whenever its last client
+// leaves, and drops the connections that arrive meanwhile; SDL opens and
+// closes a probe connection before its real one and then fails at random.
+//
+// A display number that no server holds: neither its lock file, its socket
+// file nor its abstract socket exists. Numbers are drawn at random from a
+// high range so that parallel test runs (which may clean up each other's
+// lock files) do not meet on one display.
+static bool display_in_use(int n)
+{
+    const std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
+    if (std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock") ||
+        std::filesystem::exists(sock))
+        return true;
+    FILE* f = std::fopen("/proc/net/unix", "r");
+    if (!f) return false;
+    char line[512];
+    bool used = false;
+    const std::string abstract = "@" + sock;
+    while (!used && std::fgets(line, sizeof line, f)) {
+        std::string l(line);
+        while (!l.empty() && (l.back() == '\n' || l.back() == ' ')) l.pop_back();
+        used = l.size() >= abstract.size() &&
+               l.compare(l.size() - abstract.size(), abstract.size(), abstract) == 0;
+    }
+    std::fclose(f);
+    return used;
+}
+
+static int start_xvfb(int n)
 {
     int fds[2];
-    if (::pipe(fds) != 0) return;
+    if (::pipe(fds) != 0) return -1;
     pid_t p = ::fork();
     if (p == 0) {
         ::close(fds[0]);
         ::setpgid(0, 0);
         std::string fd = std::to_string(fds[1]);
+        std::string disp = ":" + std::to_string(n);
         int devnull = ::open("/dev/null", O_WRONLY);
         ::dup2(devnull, 1);
         ::dup2(devnull, 2);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
-                 "-nolisten", "tcp", static_cast<char*>(nullptr));
+        ::execlp("Xvfb", "Xvfb", disp.c_str(), "-displayfd", fd.c_str(), "-screen", "0",
+                 "800x600x24", "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(fds[1]);
     char buf[32] = {};
-    ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
+    ssize_t got = ::read(fds[0], buf, sizeof buf - 1);
     ::close(fds[0]);
-    if (n <= 0) {
+    if (got <= 0 || std::atoi(buf) != n) {
         ::kill(p, SIGKILL);
         ::waitpid(p, nullptr, 0);
-        return;
+        return -1;
     }
-    pid = p;
-    display = ":" + std::to_string(std::atoi(buf));
+    return p;
+}
+
+XServer::XServer()
+{
+    std::srand(static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(std::time(nullptr)));
+    for (int attempt = 0; attempt < 20 && pid < 0; ++attempt) {
+        const int n = 300 + std::rand() % 3000;
+        if (display_in_use(n)) continue;
+        pid = start_xvfb(n);
+        if (pid > 0) display = ":" + std::to_string(n);
+    }
 }
 
 XServer::~XServer()
@@ -77,7 +118,7 @@ bool app_start(App& app, const XServer& x, const std::string& workdir,
         if (::chdir(workdir.c_str()) != 0) ::_exit(126);
         ::setenv("DISPLAY", x.display.c_str(), 1);
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-        ::unsetenv("SDL_VIDEODRIVER");
+        ::setenv("SDL_VIDEODRIVER", "x11", 1); // never fall back to a text-terminal driver
         for (const auto& e : env) ::putenv(strdup(e.c_str()));
         std::string log = workdir + "/kalvoran.log";
         FILE* f = std::freopen(log.c_str(), "w", stderr);
@@ -94,7 +135,18 @@ bool app_start(App& app, const XServer& x, const std::string& workdir,
     std::string cmd = "DISPLAY=" + x.display + " timeout 20 xdotool search --sync --pid " +
                       std::to_string(p) + " --name Kalvoran 2>/dev/null | head -n1";
     app.window = run_capture(cmd);
-    if (app.window.empty()) return false;
+    if (app.window.empty()) {
+        int st = 0;
+        if (::waitpid(p, &st, WNOHANG) == p) {
+            app.pid = -1;
+            std::fprintf(stderr, "kalvoran ended before its window was seen (%s %d)\n",
+                         WIFEXITED(st) ? "status" : "signal",
+                         WIFEXITED(st) ? WEXITSTATUS(st) : WTERMSIG(st));
+        }
+        std::fprintf(stderr, "no window on display %s (X server %s)\n", x.display.c_str(),
+                     ::kill(x.pid, 0) == 0 ? "running" : "gone");
+        return false;
+    }
     // Give SDL a moment to map the window and draw.
     sleep_ms(300);
     return true;
@@ -163,6 +215,12 @@ void x_keydown(const App& app, const std::string& key)
 
 void x_keyup(const App& app, const std::string& key) { xdo(app, "keyup " + key); }
 
+void x_line(const App& app, const std::string& text)
+{
+    x_type(app, text);
+    xdo(app, "key Return");
+}
+
 void x_key_with(const App& app, const std::string& modifier, const std::string& key)
 {
     x_keydown(app, modifier);
@@ -176,6 +234,15 @@ uint32_t Image::at(int x, int y) const
 {
     size_t i = (static_cast<size_t>(y) * w + x) * 3;
     return uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2];
+}
+
+bool Image::all(int x, int y, int w, int h, uint32_t rgb) const
+{
+    if (x < 0 || y < 0 || x + w > this->w || y + h > this->h) return false;
+    for (int j = y; j < y + h; ++j)
+        for (int i = x; i < x + w; ++i)
+            if (at(i, j) != rgb) return false;
+    return true;
 }
 
 bool capture(const App& app, const std::string& png_path, Image& img)
@@ -252,30 +319,63 @@ std::string image_text40(const Image& img) { return read_cells(img, 40, 2, 2, 0,
 std::string image_text80(const Image& img) { return read_cells(img, 80, 1, 2, 0, 24, false); }
 std::string image_status(const Image& img) { return read_cells(img, 80, 1, 1, 384, 1, true); }
 
+bool wait_for_image(const App& app, const std::function<bool(const Image&)>& test,
+                    int timeout_ms, const std::string& png_path)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        Image img;
+        if (capture(app, png_path, img) && test(img)) return true;
+        const auto spent = std::chrono::steady_clock::now() - start;
+        if (spent >= std::chrono::milliseconds(timeout_ms)) return false;
+        sleep_ms(100);
+    }
+}
+
 bool wait_for_text(const App& app, const std::string& text, int timeout_ms,
                    const std::string& png_path, bool eighty)
 {
-    for (int waited = 0;; waited += 250) {
-        Image img;
-        if (capture(app, png_path, img)) {
+    return wait_for_image(
+        app,
+        [&](const Image& img) {
             std::string s = eighty ? image_text80(img) : image_text40(img);
-            if (s.find(text) != std::string::npos) return true;
-        }
-        if (waited >= timeout_ms) return false;
-        sleep_ms(250);
+            return s.find(text) != std::string::npos;
+        },
+        timeout_ms, png_path);
+}
+
+std::string last_line(const std::string& screen)
+{
+    std::string last;
+    size_t start = 0;
+    while (start < screen.size()) {
+        size_t end = screen.find('\n', start);
+        if (end == std::string::npos) end = screen.size();
+        std::string row = screen.substr(start, end - start);
+        while (!row.empty() && row.back() == ' ') row.pop_back();
+        if (!row.empty()) last = row;
+        start = end + 1;
     }
+    return last;
+}
+
+bool wait_for_prompt(const App& app, const std::string& prompt, int timeout_ms,
+                     const std::string& png_path, bool eighty)
+{
+    return wait_for_image(
+        app,
+        [&](const Image& img) {
+            return last_line(eighty ? image_text80(img) : image_text40(img)) == prompt;
+        },
+        timeout_ms, png_path);
 }
 
 bool wait_for_status(const App& app, const std::string& text, int timeout_ms,
                      const std::string& png_path)
 {
-    for (int waited = 0;; waited += 200) {
-        Image img;
-        if (capture(app, png_path, img) && image_status(img).find(text) != std::string::npos)
-            return true;
-        if (waited >= timeout_ms) return false;
-        sleep_ms(200);
-    }
+    return wait_for_image(
+        app, [&](const Image& img) { return image_status(img).find(text) != std::string::npos; },
+        timeout_ms, png_path);
 }
 
 std::string e2e_output_dir()

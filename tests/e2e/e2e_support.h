@@ -3,6 +3,7 @@
 // matching screen cells against the program's own glyphs.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,12 +41,17 @@ void x_key_with(const App& app, const std::string& modifier, // e.g. "alt_L"
                 const std::string& key);
 void x_keydown(const App& app, const std::string& key);
 void x_keyup(const App& app, const std::string& key);
+// Types a line and presses Return. Plain letters reach the machine as upper
+// case, so BASIC is typed in lower case.
+void x_line(const App& app, const std::string& text);
 
 // An RGB capture of the window.
 struct Image {
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;
     uint32_t at(int x, int y) const; // 0xRRGGBB
+    // True when every pixel of the rectangle has this colour.
+    bool all(int x, int y, int w, int h, uint32_t rgb) const;
 };
 bool capture(const App& app, const std::string& png_path, Image& img);
 
@@ -60,6 +66,16 @@ bool wait_for_text(const App& app, const std::string& text, int timeout_ms,
                    const std::string& png_path, bool eighty = false);
 bool wait_for_status(const App& app, const std::string& text, int timeout_ms,
                      const std::string& png_path);
+// The last row of recognised text that holds more than blanks, without its
+// trailing blanks (a block cursor reads as a blank).
+std::string last_line(const std::string& screen);
+// Waits until the last line is the bare prompt, that is the machine has
+// finished the command and waits for the next one.
+bool wait_for_prompt(const App& app, const std::string& prompt, int timeout_ms,
+                     const std::string& png_path, bool eighty = false);
+// Captures until the test holds for the image or the timeout passes.
+bool wait_for_image(const App& app, const std::function<bool(const Image&)>& test,
+                    int timeout_ms, const std::string& png_path);
 
 // Folder for screenshots that a failing test leaves behind.
 std::string e2e_output_dir();
