@@ -78,10 +78,14 @@ static int start_xvfb(int n)
         ::_exit(127);
     }
     ::close(fds[1]);
-    char buf[32] = {};
-    ssize_t got = ::read(fds[0], buf, sizeof buf - 1);
+    // The server writes the number and the newline separately and dies when
+    // the second write fails, so read up to the end, when it closes the fd.
+    std::string got;
+    char buf[32];
+    ssize_t r;
+    while ((r = ::read(fds[0], buf, sizeof buf)) > 0) got.append(buf, static_cast<size_t>(r));
     ::close(fds[0]);
-    if (got <= 0 || std::atoi(buf) != n) {
+    if (got.empty() || std::atoi(got.c_str()) != n) {
         ::kill(p, SIGKILL);
         ::waitpid(p, nullptr, 0);
         return -1;
@@ -133,7 +137,7 @@ bool app_start(App& app, const XServer& x, const std::string& workdir,
     }
     app.pid = p;
     std::string cmd = "DISPLAY=" + x.display + " timeout 20 xdotool search --sync --pid " +
-                      std::to_string(p) + " --name Kalvoran 2>/dev/null | head -n1";
+                      std::to_string(p) + " --name Kalvoran 2>>" + workdir + "/xdotool.log | head -n1";
     app.window = run_capture(cmd);
     if (app.window.empty()) {
         int st = 0;
