@@ -37,7 +37,7 @@ void app_kill(App& app);
 // xdotool with the window focused first.
 void x_type(const App& app, const std::string& text);
 void x_key(const App& app, const std::string& keys);          // e.g. "Return", "F3"
-void x_key_with(const App& app, const std::string& modifier, // e.g. "alt_L"
+void x_key_with(const App& app, const std::string& modifier, // X key names: "Alt_L", "Shift_L", "Control_L"
                 const std::string& key);
 void x_keydown(const App& app, const std::string& key);
 void x_keyup(const App& app, const std::string& key);
