@@ -249,9 +249,10 @@ bool Image::all(int x, int y, int w, int h, uint32_t rgb) const
     return true;
 }
 
-bool capture(const App& app, const std::string& png_path, Image& img)
+static bool capture_window(const App& app, const std::string& window, const std::string& png_path,
+                           Image& img)
 {
-    std::string cmd = "DISPLAY=" + app.display + " import -window " + app.window + " " + png_path +
+    std::string cmd = "DISPLAY=" + app.display + " import -window " + window + " " + png_path +
                       " >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0) return false;
     std::string ppm = png_path + ".ppm";
@@ -271,6 +272,25 @@ bool capture(const App& app, const std::string& png_path, Image& img)
     std::fclose(f);
     std::remove(ppm.c_str());
     return ok;
+}
+
+bool capture(const App& app, const std::string& png_path, Image& img)
+{
+    return capture_window(app, app.window, png_path, img);
+}
+
+bool capture_full_screen(const App& app, const std::string& png_path, Image& img)
+{
+    Image root;
+    if (!capture_window(app, "root", png_path, root) || root.w < 560 || root.h < 392) return false;
+    const int left = (root.w - 560) / 2, top = (root.h - 392) / 2;
+    img.w = 560;
+    img.h = 392;
+    img.rgb.resize(560 * 392 * 3);
+    for (int y = 0; y < 392; ++y)
+        std::memcpy(&img.rgb[static_cast<size_t>(y) * 560 * 3],
+                    &root.rgb[(static_cast<size_t>(y + top) * root.w + left) * 3], 560 * 3);
+    return true;
 }
 
 static bool bright(uint32_t rgb)
@@ -324,12 +344,14 @@ std::string image_text80(const Image& img) { return read_cells(img, 80, 1, 2, 0,
 std::string image_status(const Image& img) { return read_cells(img, 80, 1, 1, 384, 1, true); }
 
 bool wait_for_image(const App& app, const std::function<bool(const Image&)>& test,
-                    int timeout_ms, const std::string& png_path)
+                    int timeout_ms, const std::string& png_path, bool full_screen)
 {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
         Image img;
-        if (capture(app, png_path, img) && test(img)) return true;
+        const bool got = full_screen ? capture_full_screen(app, png_path, img)
+                                     : capture(app, png_path, img);
+        if (got && test(img)) return true;
         const auto spent = std::chrono::steady_clock::now() - start;
         if (spent >= std::chrono::milliseconds(timeout_ms)) return false;
         sleep_ms(100);
@@ -375,11 +397,11 @@ bool wait_for_prompt(const App& app, const std::string& prompt, int timeout_ms,
 }
 
 bool wait_for_status(const App& app, const std::string& text, int timeout_ms,
-                     const std::string& png_path)
+                     const std::string& png_path, bool full_screen)
 {
     return wait_for_image(
         app, [&](const Image& img) { return image_status(img).find(text) != std::string::npos; },
-        timeout_ms, png_path);
+        timeout_ms, png_path, full_screen);
 }
 
 std::string e2e_output_dir()

@@ -54,6 +54,9 @@ struct Image {
     bool all(int x, int y, int w, int h, uint32_t rgb) const;
 };
 bool capture(const App& app, const std::string& png_path, Image& img);
+// Full screen: SDL draws into a window of its own centred on the screen;
+// this captures the screen and cuts out the centred 560 x 392.
+bool capture_full_screen(const App& app, const std::string& png_path, Image& img);
 
 // Text recognised in a captured image.
 std::string image_text40(const Image& img);   // 24 rows of 40, '\n' after each
@@ -65,7 +68,7 @@ std::string image_status(const Image& img);   // the 80-character status line
 bool wait_for_text(const App& app, const std::string& text, int timeout_ms,
                    const std::string& png_path, bool eighty = false);
 bool wait_for_status(const App& app, const std::string& text, int timeout_ms,
-                     const std::string& png_path);
+                     const std::string& png_path, bool full_screen = false);
 // The last row of recognised text that holds more than blanks, without its
 // trailing blanks (a block cursor reads as a blank).
 std::string last_line(const std::string& screen);
@@ -75,7 +78,7 @@ bool wait_for_prompt(const App& app, const std::string& prompt, int timeout_ms,
                      const std::string& png_path, bool eighty = false);
 // Captures until the test holds for the image or the timeout passes.
 bool wait_for_image(const App& app, const std::function<bool(const Image&)>& test,
-                    int timeout_ms, const std::string& png_path);
+                    int timeout_ms, const std::string& png_path, bool full_screen = false);
 
 // Folder for screenshots that a failing test leaves behind.
 std::string e2e_output_dir();
