@@ -13,9 +13,9 @@ TEST_F(E2E, IIPlusDosSaveAndLoadAcrossRuns)
 
     ASSERT_TRUE(start({})) << "no window";
     // The master's greeting program ends with its copyright line.
-    ASSERT_TRUE(wait_for_text(app, "1980,1982", 30000, shot("boot")));
+    ASSERT_TRUE(wait_for_text(app, "1980,1982", 180000, shot("boot")));
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("boot")));
-    x_line(app, "catalog");
+    ASSERT_TRUE(x_command(app, "catalog"));
     ASSERT_TRUE(wait_for_text(app, "HELLO", 20000, shot("catalog")));
     x_key(app, "space"); // the catalog pauses when the screen is full
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("catalog")));
@@ -27,10 +27,10 @@ TEST_F(E2E, IIPlusDosSaveAndLoadAcrossRuns)
     EXPECT_TRUE(wait_for_status(app, "Disk type: DSK (DO)", 5000, shot("mounted")));
 
     for (const char* line : {"home", "10 print \"hello e2e\"", "save e2e"}) {
-        x_line(app, line);
+        ASSERT_TRUE(x_command(app, line)) << line;
         ASSERT_TRUE(wait_for_prompt(app, "]", 20000, shot("command"))) << line;
     }
-    x_line(app, "catalog");
+    ASSERT_TRUE(x_command(app, "catalog"));
     ASSERT_TRUE(wait_for_text(app, "A 002 E2E", 20000, shot("saved")));
     x_key(app, "End");
     ASSERT_EQ(app_wait(app, 10000), 0);
@@ -43,15 +43,15 @@ TEST_F(E2E, IIPlusDosSaveAndLoadAcrossRuns)
     // Second run: the master boots again, the saved disk sits in drive 2.
     std::filesystem::rename(dir + "/work.dsk", dir + "/disk6b.dsk");
     ASSERT_TRUE(start({})) << "no window on the second run";
-    ASSERT_TRUE(wait_for_text(app, "1980,1982", 30000, shot("boot2")));
+    ASSERT_TRUE(wait_for_text(app, "1980,1982", 180000, shot("boot2")));
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("boot2")));
     for (const char* line : {"home", "load e2e,d2"}) {
-        x_line(app, line);
+        ASSERT_TRUE(x_command(app, line)) << line;
         ASSERT_TRUE(wait_for_prompt(app, "]", 20000, shot("command2"))) << line;
     }
-    x_line(app, "list");
+    ASSERT_TRUE(x_command(app, "list"));
     EXPECT_TRUE(wait_for_text(app, "10  PRINT \"HELLO E2E\"", 20000, shot("listed")));
-    x_line(app, "run");
+    ASSERT_TRUE(x_command(app, "run"));
     EXPECT_TRUE(wait_for_text(app, "\nHELLO E2E", 10000, shot("ran")));
     x_key(app, "End");
     EXPECT_EQ(app_wait(app, 10000), 0);

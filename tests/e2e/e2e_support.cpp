@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -202,7 +203,9 @@ static std::string quote(const std::string& s)
 void x_type(const App& app, const std::string& text)
 {
     focus(app);
-    xdo(app, "type --delay 60 " + quote(text));
+    // Slow enough that the machine, which keeps one key only, takes each
+    // key before the next arrives even on a busy host.
+    xdo(app, "type --delay 120 " + quote(text));
 }
 
 void x_key(const App& app, const std::string& keys)
@@ -223,6 +226,72 @@ void x_line(const App& app, const std::string& text)
 {
     x_type(app, text);
     xdo(app, "key Return");
+}
+
+static std::string upper(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// The last rows that the prompt and the text would fill, joined without
+// their line breaks and trailing blanks.
+static std::string input_tail(const std::string& screen, size_t chars, int columns)
+{
+    std::vector<std::string> rows;
+    size_t start = 0;
+    while (start < screen.size()) {
+        size_t end = screen.find('\n', start);
+        if (end == std::string::npos) end = screen.size();
+        rows.push_back(screen.substr(start, end - start));
+        start = end + 1;
+    }
+    while (!rows.empty() && rows.back().find_first_not_of(' ') == std::string::npos) rows.pop_back();
+    const size_t k = std::min(rows.size(), chars / columns + 1);
+    std::string joined;
+    for (size_t i = rows.size() - k; i < rows.size(); ++i) joined += rows[i];
+    while (!joined.empty() && joined.back() == ' ') joined.pop_back();
+    return joined;
+}
+
+bool x_command(const App& app, const std::string& text, const std::string& prompt, bool eighty)
+{
+    const std::string echo = upper(text);
+    const int columns = eighty ? 80 : 40;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        x_type(app, text);
+        const bool typed = wait_for_image(
+            app,
+            [&](const Image& img) {
+                const std::string tail = input_tail(eighty ? image_text80(img) : image_text40(img),
+                                                    prompt.size() + echo.size(), columns);
+                return tail.size() >= echo.size() &&
+                       tail.compare(tail.size() - echo.size(), echo.size(), echo) == 0;
+            },
+            5000, e2e_output_dir() + "/command-" + std::to_string(::getpid()) + ".png");
+        if (typed) {
+            xdo(app, "key Return");
+            return true;
+        }
+        // A key went missing (the machine has no type-ahead): cancel the
+        // line with Ctrl+X, which BASIC answers with a backslash and a new
+        // prompt and the ZELM line input with ^X, and type it again.
+        for (int cancel = 0; cancel < 3; ++cancel) {
+            x_key_with(app, "Control_L", "x");
+            const bool cancelled = wait_for_image(
+                app,
+                [&](const Image& img) {
+                    const std::string last =
+                        last_line(eighty ? image_text80(img) : image_text40(img));
+                    return last == prompt ||
+                           (last.size() >= 2 && last.compare(last.size() - 2, 2, "^X") == 0);
+                },
+                3000, e2e_output_dir() + "/cancel-" + std::to_string(::getpid()) + ".png");
+            if (cancelled) break;
+        }
+    }
+    return false;
 }
 
 void x_key_with(const App& app, const std::string& modifier, const std::string& key)
@@ -249,40 +318,38 @@ bool Image::all(int x, int y, int w, int h, uint32_t rgb) const
     return true;
 }
 
-static bool capture_window(const App& app, const std::string& window, const std::string& png_path,
-                           Image& img)
+// One capture as raw RGB: import writes a PPM straight away.
+static bool grab(const App& app, const std::string& window, Image& img)
 {
-    std::string cmd = "DISPLAY=" + app.display + " import -window " + window + " " + png_path +
-                      " >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) != 0) return false;
-    std::string ppm = png_path + ".ppm";
-    cmd = "convert " + png_path + " -depth 8 ppm:" + ppm + " >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) != 0) return false;
-    FILE* f = std::fopen(ppm.c_str(), "rb");
-    if (!f) return false;
-    int w = 0, h = 0, maxv = 0;
-    bool ok = std::fscanf(f, "P6 %d %d %d", &w, &h, &maxv) == 3 && maxv == 255;
-    std::fgetc(f);
-    if (ok) {
-        img.w = w;
-        img.h = h;
-        img.rgb.assign(static_cast<size_t>(w) * h * 3, 0);
-        ok = std::fread(img.rgb.data(), 1, img.rgb.size(), f) == img.rgb.size();
+    static int counter = 0;
+    const std::string ppm = e2e_output_dir() + "/grab-" + std::to_string(::getpid()) + "-" +
+                            std::to_string(counter++) + ".ppm";
+    std::string cmd = "DISPLAY=" + app.display + " import -window " + window + " -depth 8 ppm:" +
+                      ppm + " >/dev/null 2>&1";
+    bool ok = std::system(cmd.c_str()) == 0;
+    FILE* f = ok ? std::fopen(ppm.c_str(), "rb") : nullptr;
+    ok = f != nullptr;
+    if (f) {
+        int w = 0, h = 0, maxv = 0;
+        ok = std::fscanf(f, "P6 %d %d %d", &w, &h, &maxv) == 3 && maxv == 255 && w > 0 && h > 0;
+        std::fgetc(f);
+        if (ok) {
+            img.w = w;
+            img.h = h;
+            img.rgb.assign(static_cast<size_t>(w) * h * 3, 0);
+            ok = std::fread(img.rgb.data(), 1, img.rgb.size(), f) == img.rgb.size();
+        }
+        std::fclose(f);
     }
-    std::fclose(f);
     std::remove(ppm.c_str());
     return ok;
 }
 
-bool capture(const App& app, const std::string& png_path, Image& img)
-{
-    return capture_window(app, app.window, png_path, img);
-}
-
-bool capture_full_screen(const App& app, const std::string& png_path, Image& img)
+// Full screen: SDL shows the surface centred in a window of its own.
+static bool grab_full_screen(const App& app, Image& img)
 {
     Image root;
-    if (!capture_window(app, "root", png_path, root) || root.w < 560 || root.h < 392) return false;
+    if (!grab(app, "root", root) || root.w < 560 || root.h < 392) return false;
     const int left = (root.w - 560) / 2, top = (root.h - 392) / 2;
     img.w = 560;
     img.h = 392;
@@ -291,6 +358,30 @@ bool capture_full_screen(const App& app, const std::string& png_path, Image& img
         std::memcpy(&img.rgb[static_cast<size_t>(y) * 560 * 3],
                     &root.rgb[(static_cast<size_t>(y + top) * root.w + left) * 3], 560 * 3);
     return true;
+}
+
+bool save_png(const Image& img, const std::string& png_path)
+{
+    const std::string ppm = png_path + ".ppm";
+    FILE* f = std::fopen(ppm.c_str(), "wb");
+    if (!f) return false;
+    std::fprintf(f, "P6\n%d %d\n255\n", img.w, img.h);
+    bool ok = std::fwrite(img.rgb.data(), 1, img.rgb.size(), f) == img.rgb.size();
+    std::fclose(f);
+    const std::string cmd = "convert " + ppm + " " + png_path + " >/dev/null 2>&1";
+    ok = ok && std::system(cmd.c_str()) == 0;
+    std::remove(ppm.c_str());
+    return ok;
+}
+
+bool capture(const App& app, const std::string& png_path, Image& img)
+{
+    return grab(app, app.window, img) && save_png(img, png_path);
+}
+
+bool capture_full_screen(const App& app, const std::string& png_path, Image& img)
+{
+    return grab_full_screen(app, img) && save_png(img, png_path);
 }
 
 static bool bright(uint32_t rgb)
@@ -347,15 +438,16 @@ bool wait_for_image(const App& app, const std::function<bool(const Image&)>& tes
                     int timeout_ms, const std::string& png_path, bool full_screen)
 {
     const auto start = std::chrono::steady_clock::now();
+    Image img;
     for (;;) {
-        Image img;
-        const bool got = full_screen ? capture_full_screen(app, png_path, img)
-                                     : capture(app, png_path, img);
+        const bool got = full_screen ? grab_full_screen(app, img) : grab(app, app.window, img);
         if (got && test(img)) return true;
         const auto spent = std::chrono::steady_clock::now() - start;
-        if (spent >= std::chrono::milliseconds(timeout_ms)) return false;
+        if (spent >= std::chrono::milliseconds(timeout_ms)) break;
         sleep_ms(100);
     }
+    if (img.w > 0) save_png(img, png_path);
+    return false;
 }
 
 bool wait_for_text(const App& app, const std::string& text, int timeout_ms,

@@ -44,6 +44,11 @@ void x_keyup(const App& app, const std::string& key);
 // Types a line and presses Return. Plain letters reach the machine as upper
 // case, so BASIC is typed in lower case.
 void x_line(const App& app, const std::string& text);
+// Types a line, checks that the whole line shows after the prompt (a key
+// typed while the machine is busy can be lost, there is no type-ahead),
+// cancels and retypes it if not, then presses Return.
+bool x_command(const App& app, const std::string& text, const std::string& prompt = "]",
+               bool eighty = false);
 
 // An RGB capture of the window.
 struct Image {
@@ -53,7 +58,9 @@ struct Image {
     // True when every pixel of the rectangle has this colour.
     bool all(int x, int y, int w, int h, uint32_t rgb) const;
 };
+// Captures the window and keeps it as a PNG.
 bool capture(const App& app, const std::string& png_path, Image& img);
+bool save_png(const Image& img, const std::string& png_path);
 // Full screen: SDL draws into a window of its own centred on the screen;
 // this captures the screen and cuts out the centred 560 x 392.
 bool capture_full_screen(const App& app, const std::string& png_path, Image& img);
@@ -64,7 +71,8 @@ std::string image_text80(const Image& img);   // 24 rows of 80
 std::string image_status(const Image& img);   // the 80-character status line
 
 // Polls: captures until the screen (40 or 80 columns) or the status line
-// holds the text, or the timeout passes. The last capture stays in png_path.
+// holds the text, or the timeout passes. On a timeout the last capture is
+// kept in png_path.
 bool wait_for_text(const App& app, const std::string& text, int timeout_ms,
                    const std::string& png_path, bool eighty = false);
 bool wait_for_status(const App& app, const std::string& text, int timeout_ms,

@@ -20,10 +20,11 @@ TEST_F(E2E, FullModeLoresAndMonitorListing)
 {
     E2E_NEEDS("roms/msbasic.rom", "msbasic.rom");
     ASSERT_TRUE(start({"-F"})) << "no window";
-    ASSERT_TRUE(wait_for_prompt(app, "]", 15000, shot("boot")));
+    ASSERT_TRUE(wait_for_prompt(app, "]", 60000, shot("boot")));
 
-    x_line(app, "gr:color=1:plot 0,0:color=15:hlin 5,20 at 10");
-    x_line(app, "color=6:vlin 2,30 at 30:color=9:plot 39,39");
+    ASSERT_TRUE(x_command(app, "gr:color=1:plot 0,0:color=15:hlin 5,20 at 10"));
+    ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("gr")));
+    ASSERT_TRUE(x_command(app, "color=6:vlin 2,30 at 30:color=9:plot 39,39"));
     const bool drawn = wait_for_image(
         app,
         [](const Image& img) {
@@ -43,12 +44,12 @@ TEST_F(E2E, FullModeLoresAndMonitorListing)
     EXPECT_TRUE(lores_block_is(img, 30, 1, BLACK));
     EXPECT_TRUE(lores_block_is(img, 30, 31, BLACK));
 
-    x_line(app, "text:home");
+    ASSERT_TRUE(x_command(app, "text:home"));
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("text")));
-    x_line(app, "call -151");
+    ASSERT_TRUE(x_command(app, "call -151"));
     // The ZELM monitor prompts with a minus sign.
     ASSERT_TRUE(wait_for_prompt(app, "-", 10000, shot("monitor")));
-    x_line(app, "le000");
+    ASSERT_TRUE(x_command(app, "le000", "-"));
     // BASIC's cold and warm start jumps open the listing; each line is the
     // address, a colon, the instruction bytes and the mnemonic in column 22.
     const bool listed = wait_for_image(

@@ -11,14 +11,14 @@ TEST_F(E2E, IIeEightyColumnsAndLowerCase)
     ASSERT_TRUE(start({"-E"})) << "no window";
     EXPECT_TRUE(wait_for_status(app, "Warning: //e support is experimental  (128K MODE)", 5000,
                                 shot("warning")));
-    ASSERT_TRUE(wait_for_text(app, "1980,1982", 30000, shot("boot")));
+    ASSERT_TRUE(wait_for_text(app, "1980,1982", 180000, shot("boot")));
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("boot")));
 
     // The 80-column firmware shows at $C300 only once SLOTC3ROM is set
     // (store $C00B); without it PR#3 runs into empty slot space.
-    x_line(app, "poke 49163,0:pr#3");
+    ASSERT_TRUE(x_command(app, "poke 49163,0:pr#3"));
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("pr3"), true));
-    x_line(app, "home");
+    ASSERT_TRUE(x_command(app, "home", "]", true));
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("home"), true));
 
     // Plain letters arrive as upper case, Shift+letter as lower case, which
@@ -32,7 +32,9 @@ TEST_F(E2E, IIeEightyColumnsAndLowerCase)
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("printed"), true));
 
     // A line wider than 40 columns stays on one row.
-    x_line(app, "print \"0123456789\";\"0123456789\";\"0123456789\";\"0123456789\";\"0123456789\"");
+    ASSERT_TRUE(x_command(
+        app, "print \"0123456789\";\"0123456789\";\"0123456789\";\"0123456789\";\"0123456789\"",
+        "]", true));
     EXPECT_TRUE(wait_for_text(app, "\n01234567890123456789012345678901234567890123456789",
                               10000, shot("wide"), true));
     x_key(app, "End");
