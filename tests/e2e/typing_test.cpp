@@ -7,7 +7,7 @@ TEST_F(E2E, IIPlusTypingAndStatusLine)
     E2E_NEEDS("roms/apple2.rom", "apple2.rom");
     ASSERT_TRUE(start({})) << "no window";
     EXPECT_TRUE(wait_for_status(app, "Welcome to Kalvoran", 10000, shot("welcome")));
-    ASSERT_TRUE(wait_for_text(app, "]", 15000, shot("prompt")));
+    ASSERT_TRUE(wait_for_text(app, "]", 60000, shot("prompt")));
     x_type(app, "print 6*7");
     x_key(app, "Return");
     EXPECT_TRUE(wait_for_text(app, "PRINT 6*7", 10000, shot("typed")));
