@@ -2,6 +2,7 @@
 // brings every subsystem up in order before the run loop takes over.
 // Exit status: 0 after the usage text or the header display, 1 on failures.
 #include <SDL.h>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -194,8 +195,25 @@ void kalvoran_startup(int argc, char** argv)
     machine.cpu.interval_dirty = 1; // the multiplier may have changed
 }
 
+volatile std::sig_atomic_t frontend_quit_signal = 0;
+
+static void frontend_on_signal(int) { frontend_quit_signal = 1; }
+
+void frontend_install_signal_handlers()
+{
+    struct sigaction sa {};
+    sa.sa_handler = frontend_on_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
 int kalvoran_main(int argc, char** argv)
 {
+    // Before anything is opened, so a signal during start-up waits for the
+    // first poll_events instead of killing the process with files half written.
+    frontend_install_signal_handlers();
     kalvoran_startup(argc, argv);
     cpu_run();
     emulator_exit();

@@ -299,6 +299,8 @@ int poll_events()
 {
     CpuState& cpu = machine.cpu;
     FrontendState& fe = machine.fe;
+    // Also reached from the key waits of the prompt and the ZELM services.
+    if (frontend_quit_signal) quit();
     if (cpu.interval_dirty != 0) {
         cpu.interval_dirty = 0;
         cpu.poll_interval = cpu.cpu_multiplier * 65;

@@ -1,5 +1,6 @@
 // Program entry, ROM loading, messages, event loop, binary loading, settings.
 #pragma once
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -25,6 +26,10 @@ std::string rom_data_dir();
 extern char boot_banner[3][41];
 
 int poll_events();
+// SIGTERM and SIGINT end the program as the End key does: the handler only
+// raises this flag, and the next poll_events quits the normal way.
+extern volatile std::sig_atomic_t frontend_quit_signal;
+void frontend_install_signal_handlers();
 void bload(const char* name);
 
 void settings_load();

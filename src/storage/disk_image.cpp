@@ -18,6 +18,7 @@ namespace {
 
 constexpr int TRACK_BYTES = 4096;
 constexpr int SECTOR_BYTES = 256;
+constexpr int DISK_STANDARD_TRACKS = 35;
 
 // The name field may have been filled by anyone; never read past it.
 void disk_name(const DiskDrive& d, char (&out)[80])
@@ -229,10 +230,18 @@ void disk_flush_track(int drive)
     }
     const int t = d.half_track / 2;
     bool failed = false;
+    // The head may stand on track 35, one past a standard image. Writing
+    // there would lengthen the file, and length is how the next mount tells
+    // the kinds apart (a 2MG or SimSystem image would come back shifted by
+    // its header), so that track is written only where the file has it.
+    const auto fits = [&d, t](off_t end) { return t < DISK_STANDARD_TRACKS || end <= d.size; };
 
     if (d.kind == DISK_NIBBLE) {
-        const ssize_t n = pwrite(d.fd, c.track.data(), TRACK_NIBBLES, static_cast<off_t>(t) * TRACK_NIBBLES);
-        failed = n != TRACK_NIBBLES;
+        const off_t at = static_cast<off_t>(t) * TRACK_NIBBLES;
+        if (fits(at + TRACK_NIBBLES)) {
+            const ssize_t n = pwrite(d.fd, c.track.data(), TRACK_NIBBLES, at);
+            failed = n != TRACK_NIBBLES;
+        }
     } else if (disk_sector_kind(d.kind)) {
         const auto& map = disk_sector_map(d);
         const off_t base = disk_header(d.kind) + static_cast<off_t>(t) * TRACK_BYTES;
@@ -264,8 +273,9 @@ void disk_flush_track(int drive)
                         uint8_t data[SECTOR_BYTES];
                         // A data field with a bad checksum was cut short or
                         // overwritten: the image keeps the sector it had.
-                        if (disk_decode_data(c.track.data(), p, data) && sec < 16) {
-                            const ssize_t n = pwrite(d.fd, data, SECTOR_BYTES, base + map[sec] * SECTOR_BYTES);
+                        const off_t at = base + (sec < 16 ? map[sec] : 0) * SECTOR_BYTES;
+                        if (disk_decode_data(c.track.data(), p, data) && sec < 16 && fits(at + SECTOR_BYTES)) {
+                            const ssize_t n = pwrite(d.fd, data, SECTOR_BYTES, at);
                             if (n != SECTOR_BYTES) failed = true;
                         }
                     }

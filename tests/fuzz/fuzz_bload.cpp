@@ -4,7 +4,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz_enter_tempdir();
     fuzz_fresh_machine();
     if (size && (data[0] & 0x80)) {
         machine.fe.machine_mode = MODE_IIE;

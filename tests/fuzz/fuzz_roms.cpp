@@ -4,7 +4,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz_enter_tempdir();
     fuzz_fresh_machine();
     static const char* const names[] = {"apple2.rom", "msbasic.rom", "monitor.rom", "apple2e.rom",
                                         "disk.rom", "massstor.rom", "kalvoran.fnt"};

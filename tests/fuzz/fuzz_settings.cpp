@@ -4,7 +4,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz_enter_tempdir();
     fuzz_fresh_machine();
     fuzz_write("kalvoran.rc", data, size);
     settings_load();

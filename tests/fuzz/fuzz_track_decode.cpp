@@ -6,7 +6,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz_enter_tempdir();
     fuzz_fresh_machine();
     static const std::vector<uint8_t> blank(143360, 0);
     for (const char* name : {"decode.dsk", "decode.po"}) {
