@@ -245,7 +245,7 @@ void disk_flush_track(int drive)
     } else if (disk_sector_kind(d.kind)) {
         const auto& map = disk_sector_map(d);
         const off_t base = disk_header(d.kind) + static_cast<off_t>(t) * TRACK_BYTES;
-        auto nib = [&c](uint32_t x) { return c.track[x % TRACK_NIBBLES]; };
+        auto nib = [](uint32_t x) { return machine.disk.track[x % TRACK_NIBBLES]; };
         auto mark = [&nib](uint32_t x, uint8_t a, uint8_t b, uint8_t e) {
             return nib(x) == a && nib(x + 1) == b && nib(x + 2) == e;
         };
