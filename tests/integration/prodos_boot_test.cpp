@@ -119,6 +119,20 @@ TEST_F(ProdosBoot, Prodos243BootsAndFindsBothUnits)
     EXPECT_TRUE(run_until_screen_contains("S5,D2:/EXAMPLES", 20'000'000)) << screen_dump();
 }
 
+// The //e scans the slots the same way and boots the card too.
+TEST_F(ProdosBoot, IIeBootsFromSlot5)
+{
+    ASSERT_FIRMWARE_BUILT();
+    BRING_OR_SKIP({"roms/apple2e.rom", "apple2e.rom"}, {"roms/disk.rom", "disk.rom"},
+                  {"hdv/prodos-800k.po", "hdv1.hdv"});
+    test_startup({"-E"});
+    ASSERT_TRUE(run_until_screen_contains("STARTUP DISK: /EXAMPLES/", 100'000'000)) << screen_dump();
+    ASSERT_TRUE(run_until_bare_prompt(']', 100'000'000)) << screen_dump();
+    ASSERT_TRUE(type_text("CAT\n"));
+    EXPECT_TRUE(run_until_screen_contains("BLOCKS FREE:", 20'000'000)) << screen_dump();
+    EXPECT_NE(screen_text().find("BASIC.SYSTEM    SYS"), std::string::npos) << screen_dump();
+}
+
 // Nothing bootable in unit 0: the card's boot code gives up and the machine
 // goes on to BASIC, as the scan does when no slot answers.
 struct EmptyUnit : ProdosBoot, ::testing::WithParamInterface<int> {};
