@@ -41,12 +41,12 @@ struct CardDriver : ::testing::Test {
 
     // The ][+ started with unit 0 present: nothing in it boots, so the
     // machine waits in BASIC and the test can borrow the processor.
-    void start(bool with_unit1 = false)
+    bool start(bool with_unit1 = false)
     {
         write_file("hdv1.hdv", unit0);
         if (with_unit1) copy_file(testdata("hdv/prodos-800k.po"), "hdv2.hdv");
         test_startup({});
-        ASSERT_TRUE(run_until_bare_prompt(']', 50'000'000)) << screen_dump();
+        return run_until_bare_prompt(']', 50'000'000);
     }
 
     uint8_t peek(uint16_t a) { return read_byte(a); }
@@ -94,7 +94,7 @@ TEST_F(CardDriver, IdentificationBytes)
 {
     ASSERT_FIRMWARE_BUILT();
     BRING_OR_SKIP({"roms/apple2.rom", "apple2.rom"});
-    start();
+    ASSERT_TRUE(start()) << screen_dump();
     EXPECT_EQ(peek(0xC501), 0x20);
     EXPECT_EQ(peek(0xC503), 0x00);
     EXPECT_EQ(peek(0xC505), 0x03);
@@ -113,7 +113,7 @@ TEST_F(CardDriver, ReadWriteAndStatusSucceedWithCarryClear)
     ASSERT_FIRMWARE_BUILT();
     SKIP_WITHOUT_TESTDATA("hdv/prodos-800k.po");
     BRING_OR_SKIP({"roms/apple2.rom", "apple2.rom"});
-    start(true);
+    ASSERT_TRUE(start(true)) << screen_dump();
 
     DriverResult r = call(STATUS, DRIVE1, 0);
     EXPECT_FALSE(r.carry);
@@ -145,7 +145,7 @@ TEST_F(CardDriver, ErrorsComeBackInAWithCarrySet)
 {
     ASSERT_FIRMWARE_BUILT();
     BRING_OR_SKIP({"roms/apple2.rom", "apple2.rom"});
-    start(); // no hdv2.hdv
+    ASSERT_TRUE(start()) << screen_dump(); // no hdv2.hdv
 
     fill(BUFFER, std::vector<uint8_t>(BLOCK, 0xA5));
     DriverResult r = call(READ, DRIVE2, 0); // no file behind drive 2
@@ -185,7 +185,7 @@ TEST_F(CardDriver, FormatGrowsTheUnitTo1600Blocks)
 {
     ASSERT_FIRMWARE_BUILT();
     BRING_OR_SKIP({"roms/apple2.rom", "apple2.rom"});
-    start();
+    ASSERT_TRUE(start()) << screen_dump();
     DriverResult r = call(FORMAT, DRIVE1, 0);
     EXPECT_FALSE(r.carry);
     EXPECT_EQ(r.a, 0x00);

@@ -14,10 +14,21 @@
 inline const std::string firmware_dir = KALVORAN_BINARY_DIR "/share/kalvoran";
 
 // Points the ROM loader at the firmware the build assembled, for the life of
-// the object; afterwards the loader sees no data folder again.
+// the object; afterwards the loader sees the folder it saw before.
 struct UseBuiltFirmware {
-    UseBuiltFirmware() { ::setenv("KALVORAN_DATADIR", firmware_dir.c_str(), 1); }
-    ~UseBuiltFirmware() { ::setenv("KALVORAN_DATADIR", "", 1); }
+    UseBuiltFirmware()
+    {
+        if (const char* v = std::getenv("KALVORAN_DATADIR")) saved = v;
+        had = std::getenv("KALVORAN_DATADIR") != nullptr;
+        ::setenv("KALVORAN_DATADIR", firmware_dir.c_str(), 1);
+    }
+    ~UseBuiltFirmware()
+    {
+        if (had) ::setenv("KALVORAN_DATADIR", saved.c_str(), 1);
+        else ::unsetenv("KALVORAN_DATADIR");
+    }
+    std::string saved;
+    bool had = false;
     UseBuiltFirmware(const UseBuiltFirmware&) = delete;
     UseBuiltFirmware& operator=(const UseBuiltFirmware&) = delete;
 };

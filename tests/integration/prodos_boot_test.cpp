@@ -35,16 +35,16 @@ struct ProdosBoot : ::testing::Test {
 
     // Boots the ][+ on the ROMs alone, and waits until the EXAMPLES
     // volume's start-up program has shown the slots and left BASIC waiting.
-    void boot_examples()
+    bool boot_examples()
     {
         test_startup({});
-        ASSERT_TRUE(run_until_screen_contains("SLOT 7: EMPTY", 100'000'000)) << screen_dump();
-        ASSERT_TRUE(run_until_bare_prompt(']', 50'000'000)) << screen_dump();
+        return run_until_screen_contains("SLOT 7: EMPTY", 100'000'000) &&
+               run_until_bare_prompt(']', 50'000'000);
     }
-    void command(const std::string& line)
+    // Types a line and waits for BASIC to ask for the next one.
+    bool command(const std::string& line)
     {
-        ASSERT_TRUE(type_text(line + "\n")) << screen_dump();
-        ASSERT_TRUE(run_until_bare_prompt(']', 50'000'000)) << screen_dump();
+        return type_text(line + "\n") && run_until_bare_prompt(']', 50'000'000);
     }
 };
 
@@ -56,30 +56,30 @@ TEST_F(ProdosBoot, IIPlusBootsFromSlot5AndKeepsASavedProgram)
     BRING_OR_SKIP({"roms/apple2.rom", "apple2.rom"}, {"roms/disk.rom", "disk.rom"},
                   {"hdv/prodos-800k.po", "hdv1.hdv"});
     ASSERT_FALSE(file_exists("disk6a.dsk"));
-    boot_examples();
+    ASSERT_TRUE(boot_examples()) << screen_dump();
     EXPECT_NE(screen_text().find("STARTUP DISK: /EXAMPLES/"), std::string::npos) << screen_dump();
     EXPECT_NE(screen_text().find("SLOT 5: USED"), std::string::npos) << screen_dump();
 
-    command("CAT");
+    ASSERT_TRUE(command("CAT")) << screen_dump();
     EXPECT_NE(screen_text().find("/EXAMPLES"), std::string::npos) << screen_dump();
     EXPECT_NE(screen_text().find("BASIC.SYSTEM    SYS"), std::string::npos) << screen_dump();
     EXPECT_EQ(screen_text().find("TESTPROG"), std::string::npos) << screen_dump();
-    command("NEW");
-    command("10 PRINT \"HI\"");
-    command("SAVE TESTPROG");
-    command("CAT");
+    ASSERT_TRUE(command("NEW")) << screen_dump();
+    ASSERT_TRUE(command("10 PRINT \"HI\"")) << screen_dump();
+    ASSERT_TRUE(command("SAVE TESTPROG")) << screen_dump();
+    ASSERT_TRUE(command("CAT")) << screen_dump();
     EXPECT_NE(screen_text().find("TESTPROG        BAS"), std::string::npos) << screen_dump();
 
     // As at quitting: the unit files are closed, then a new start-up.
     close_storage();
     test_reset_machine();
-    boot_examples();
-    command("CAT");
+    ASSERT_TRUE(boot_examples()) << screen_dump();
+    ASSERT_TRUE(command("CAT")) << screen_dump();
     EXPECT_NE(screen_text().find("TESTPROG        BAS"), std::string::npos) << screen_dump();
-    command("LOAD TESTPROG");
-    command("LIST");
+    ASSERT_TRUE(command("LOAD TESTPROG")) << screen_dump();
+    ASSERT_TRUE(command("LIST")) << screen_dump();
     EXPECT_NE(screen_text().find("10  PRINT \"HI\""), std::string::npos) << screen_dump();
-    command("RUN");
+    ASSERT_TRUE(command("RUN")) << screen_dump();
     EXPECT_NE(screen_text().find("\nHI "), std::string::npos) << screen_dump();
 }
 
@@ -92,15 +92,15 @@ TEST_F(ProdosBoot, SecondUnitIsDrive2OfSlot5)
     const std::string file = first_file_name("hdv2.hdv");
     ASSERT_FALSE(name.empty());
     ASSERT_FALSE(file.empty());
-    boot_examples();
-    command("CAT /" + name);
+    ASSERT_TRUE(boot_examples()) << screen_dump();
+    ASSERT_TRUE(command("CAT /" + name)) << screen_dump();
     // The listing is longer than the screen: its header has scrolled away.
     EXPECT_NE(screen_text().find(" " + file + " "), std::string::npos) << screen_dump();
     EXPECT_NE(screen_text().find("BLOCKS FREE:"), std::string::npos) << screen_dump();
     // The unit behind drive 2 was read, not a copy of drive 1.
     EXPECT_EQ(screen_text().find("HELPSCREENS"), std::string::npos) << screen_dump();
-    command("PREFIX /" + name);
-    command("PREFIX");
+    ASSERT_TRUE(command("PREFIX /" + name)) << screen_dump();
+    ASSERT_TRUE(command("PREFIX")) << screen_dump();
     EXPECT_NE(screen_text().find("\n/" + name + "/"), std::string::npos) << screen_dump();
 }
 
