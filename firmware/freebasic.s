@@ -4,6 +4,7 @@
 
 HOME    = $FC58         ; ZELM: clear the window
 COUT    = $FDED         ; ZELM: print A
+SETNORM = $FE84         ; ZELM: normal (not inverse) characters
 MONITOR = $FF69         ; ZELM: monitor prompt
 PTR     = $06
 
@@ -14,7 +15,10 @@ PTR     = $06
 cold:   jmp     start
 warm:   jmp     start
 
-start:  jsr     HOME
+        ; Power-up clears RAM, and with it the character mask at $32:
+        ; until SETNORM every character would come out as "@".
+start:  jsr     SETNORM
+        jsr     HOME
         lda     #<text
         sta     PTR
         lda     #>text
@@ -28,17 +32,24 @@ start:  jsr     HOME
         bne     @next
         inc     PTR+1
         bne     @next
-@done:  jmp     MONITOR
+        ; A bare G leaves the monitor with an RTS: come straight back.
+@done:  jsr     MONITOR
+        jmp     @done
 
-text:   .byte   "KALVORAN WITH THE FREE ZELM ROM", $0D, $0D
-        .byte   "NO APPLE ROM WAS FOUND IN THE WORKING", $0D
-        .byte   "DIRECTORY. APPLESOFT, DOS AND PRODOS", $0D
-        .byte   "NEED THE MACHINE'S OWN ROMS:", $0D, $0D
+; Lines stay under 40 characters: a full line wraps by itself, and its
+; carriage return would then add an empty one.
+text:   .byte   "KALVORAN: APPLE ][+ AND //E EMULATOR", $0D
+        .byte   "RUNNING ON ITS OWN FREE ZELM ROM.", $0D, $0D
+        .byte   "APPLESOFT, DOS AND PRODOS NEED THE", $0D
+        .byte   "MACHINE'S OWN ROMS, WHICH ARE APPLE'S", $0D
+        .byte   "AND NOT SHIPPED. NONE IS IN THE", $0D
+        .byte   "WORKING DIRECTORY:", $0D, $0D
         .byte   "  APPLE2.ROM   ][+ (12288 BYTES)", $0D
         .byte   "  APPLE2E.ROM  //E (16128 BYTES)", $0D
         .byte   "  DISK.ROM     DISK II (256 BYTES)", $0D, $0D
-        .byte   "COPY THEM FROM YOUR OWN MACHINE INTO THE", $0D
-        .byte   "WORKING DIRECTORY AND START AGAIN.", $0D, $0D
+        .byte   "READ THEM OUT OF YOUR OWN MACHINE, PUT", $0D
+        .byte   "THE FILES IN THE WORKING DIRECTORY AND", $0D
+        .byte   "START KALVORAN AGAIN.", $0D, $0D
         .byte   "THIS IS THE ZELM MONITOR: L LISTS,", $0D
-        .byte   "G RUNS, LEFT ALT+F6 LOADS A FILE.", $0D, $0D
+        .byte   "G RUNS, LEFT ALT+F6 LOADS A FILE.", $0D
         .byte   0

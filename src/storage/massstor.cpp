@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -70,14 +71,18 @@ void ms_command(uint8_t command)
                 ms.status = MS_IO_ERROR;
                 return;
             }
-            // Beyond the end of the file the buffer keeps what it held.
-            std::fread(u.block.data(), 1, BLOCK_BYTES, u.file);
-            if (std::ferror(u.file)) {
-                std::clearerr(u.file);
+            // A block that starts at or past the end of the file does not
+            // exist: an error, and memory is left alone. A last block cut
+            // short by the file's end is padded with zeros, never with what
+            // the buffer held from another block.
+            const size_t got = std::fread(u.block.data(), 1, BLOCK_BYTES, u.file);
+            const bool failed = std::ferror(u.file) || got == 0;
+            std::clearerr(u.file);
+            if (failed) {
                 ms.status = MS_IO_ERROR;
                 return;
             }
-            std::clearerr(u.file);
+            std::fill(u.block.begin() + static_cast<long>(got), u.block.end(), uint8_t{0});
             u.cached = 1;
         }
         ms_copy_out(u);

@@ -207,19 +207,37 @@ TEST_F(BlockDevice, CloseDeletesOnlyFilesThatStayedEmpty)
     EXPECT_EQ(machine.ms.units[0].file, nullptr);
 }
 
-TEST_F(BlockDevice, ShortReadKeepsTheEarlierBuffer)
+TEST_F(BlockDevice, ReadPastTheEndOfTheFileIsAnError)
 {
     write_file("hdv1.hdv", image_bytes(512 + 100));
     ms_mount_defaults();
     setup(0, 0, 0x7000);
     reg(0, 1);
-    setup(0, 1, 0x7000); // only 100 bytes of block 1 exist
+    // Only 100 bytes of block 1 exist: they come back, the rest is zeros,
+    // not the leftovers of block 0 in the unit's buffer.
+    setup(0, 1, 0x7000);
     reg(0, 1);
     EXPECT_EQ(get(7), 0x00);
     std::vector<uint8_t> want = file_part("hdv1.hdv", 512, 100);
-    const std::vector<uint8_t> rest = file_part("hdv1.hdv", 100, 412);
-    want.insert(want.end(), rest.begin(), rest.end());
+    want.resize(512, 0);
     EXPECT_EQ(memory(0x7000, 512), want);
+    // Block 2 starts at the end of the file and block $FFFF far past it:
+    // both fail and leave memory alone.
+    for (uint16_t block : {2, 0xFFFF}) {
+        fill_memory(0x7000, 512, 5);
+        const std::vector<uint8_t> before = memory(0x7000, 512);
+        setup(0, block, 0x7000);
+        reg(0, 1);
+        EXPECT_EQ(get(7), 0x27) << block;
+        EXPECT_EQ(memory(0x7000, 512), before) << block;
+        EXPECT_EQ(machine.ms.units[0].cached, 0) << block;
+    }
+    // An empty unit has no block 0 to read.
+    write_file("hdv2.hdv", {});
+    ms_mount_defaults();
+    setup(1, 0, 0x7000);
+    reg(0, 1);
+    EXPECT_EQ(get(7), 0x27);
 }
 
 } // namespace
