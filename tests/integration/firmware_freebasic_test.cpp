@@ -1,6 +1,6 @@
 // Full mode on our free stand-in for the BASIC ROM, with no Apple ROM in
 // the working directory: the notice, then a working ZELM monitor.
-#include "firmware_support.h"
+#include "integration_support.h"
 #include "memory/memory.h"
 
 TEST(FreeRom, FullModeShowsTheNoticeAndEntersTheMonitor)

@@ -3,7 +3,7 @@
 // check that the image holds no address of its own.
 #include <array>
 
-#include "firmware_support.h"
+#include "integration_support.h"
 #include "memory/memory.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // not stop the machine from reaching BASIC.
 #include <array>
 
-#include "firmware_support.h"
+#include "integration_support.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-// Shared by the firmware and ProDOS tests: our own ROMs from the build's
-// data folder, shared test data copied into the working directory, and
-// waits on the text screen.
+// Shared by the whole-machine tests: our own ROMs from the build's data
+// folder, shared test data copied into the working directory, and waits on
+// the text screen.
 #pragma once
 #include <cstdlib>
 #include <initializer_list>
@@ -59,8 +59,10 @@ inline std::string screen_dump()
     return std::string("\n") + pc + " screen:\n" + screen_text();
 }
 
-// Runs until the cursor row holds nothing but the prompt character, and it
-// stays so for two million cycles: the machine is waiting for a line.
+// Runs until the cursor row holds nothing but the prompt character (column 1
+// is the cursor, whose look differs between the machines) with the disk
+// drives stopped, and it stays so for two million cycles: the machine is
+// waiting for a line (DOS shows a prompt briefly before it runs HELLO).
 inline bool run_until_bare_prompt(char prompt, uint64_t budget)
 {
     auto bare = [prompt](const std::string& row) {
@@ -69,7 +71,8 @@ inline bool run_until_bare_prompt(char prompt, uint64_t budget)
     int steady = 0;
     for (uint64_t spent = 0; spent <= budget; spent += 100000) {
         const int cv = machine.mem.ram[0x25];
-        steady = (cv < 24 && bare(screen_row(cv))) ? steady + 1 : 0;
+        const bool quiet = !machine.disk.drive[0].motor && !machine.disk.drive[1].motor;
+        steady = (quiet && cv < 24 && bare(screen_row(cv))) ? steady + 1 : 0;
         if (steady == 20) return true;
         run_cycles(100000);
     }
