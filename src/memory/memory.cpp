@@ -66,11 +66,9 @@ const uint8_t* slot_rom_byte(uint16_t a)
     case 0xC1: case 0xC2: case 0xC4: case 0xC7:
         return none;
     case 0xC3:
-        // The internal 80-column firmware shows while SLOTC3ROM is off (store
-        // $C00A, the state the //e firmware keeps); $C00B hands the page to
-        // the card in slot 3, and there is none. The 64K machine has no
-        // 80-column firmware to show.
-        if (iie && !machine.sw.slotc3rom && !machine.fe.iie_64k) return &m.rom_iie[a - 0xC100];
+        // The internal 80-column firmware shows only with SLOTC3ROM set, and
+        // never on the 64K machine.
+        if (iie && machine.sw.slotc3rom && !machine.fe.iie_64k) return &m.rom_iie[a - 0xC100];
         return none;
     case 0xC5:
         return &m.rom_slot5[a - 0xC500];
