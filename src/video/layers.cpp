@@ -1,6 +1,7 @@
 // The store path into the off-screen layers and the per-line copy of the
-// selected layer onto the surface. No dirty tracking: every visible line is
-// copied once a frame; there is no 80-column page 2 and no double hi-res.
+// selected layer onto the surface, shown on the screen once a frame. No dirty
+// tracking: every visible line is copied once a frame; there is no 80-column
+// page 2 and no double hi-res.
 #include <SDL.h>
 #include <cstring>
 #include "video/video.h"
@@ -86,5 +87,8 @@ void present_line(int n)
     }
 
     video_unlock(s);
-    SDL_UpdateRect(s, 0, 2 * n, LAYER_W, 2);
+    // One update a frame, after its last visible line: under X11 every update
+    // is a round trip to the server, and one per line cost more than the
+    // whole emulation at real speed.
+    if (n == LAYER_H - 1) SDL_UpdateRect(s, 0, 0, LAYER_W, 2 * LAYER_H);
 }
