@@ -20,6 +20,14 @@ void cpu_run();
 // Called by the core every poll_interval cycles.
 void cpu_periodic();
 
+// Real-time mode, once per scan line (the event routine's last step): waits
+// until the next line is due. busy: a disk turns or the block device works,
+// and the line runs unpaced.
+void cpu_pace(bool busy);
+// After a change of the multiplier or the speed mode: the line length in
+// cycles, the speaker's time base and whether sound plays.
+void cpu_speed_apply();
+
 // One pass of the instruction loop: pending requests, the periodic call, one
 // instruction. Returns false when that instruction was a BRK (the point where
 // cpu_execute returns). cpu_execute is this in a loop; tests step with it.

@@ -26,13 +26,30 @@ struct CpuRegisters {
 inline constexpr uint8_t PENDING_RESET = 0x02;
 inline constexpr uint8_t PENDING_BREAK = 0x10;
 
+// Real-time pacing: the scan-line rate follows the host clock, trimmed so
+// that the sound device's consumption of the sample ring sets the long-run
+// rate when sound plays.
+struct PaceState {
+    uint8_t anchored;         // due_ns is meaningful
+    uint8_t fast;             // the last line ran unpaced (disk busy)
+    int64_t due_ns;           // host clock (CLOCK_MONOTONIC) the next line is due at
+    double trim = 1.0;        // line length factor from the ring fill
+    double trim_integral;     // its integral part
+    int64_t callback_ns;      // host time of the last ring trough measured
+    uint32_t seen_read;       // ring read index at the last line
+    uint64_t slept_ns;        // total time given back to the host
+    uint64_t lines;           // lines paced
+};
+
 struct CpuState {
     CpuRegisters reg;
     uint8_t cpu_pending;     // PENDING_* bits, serviced before each instruction
     uint32_t poll_mark;      // cycles at which the last periodic call fell due
     uint32_t poll_interval;  // 65 x cpu_multiplier once running
-    uint32_t cpu_multiplier = 5;
+    uint32_t cpu_multiplier = 1;
     uint32_t interval_dirty; // recompute poll_interval at the next poll_events
     uint8_t run_stop;        // looked at only after a BRK
+    uint8_t speed_unlimited; // F9: 0 real time (lines paced), 1 unpaced
     CopFrame cop_frame;
+    PaceState pace;
 };

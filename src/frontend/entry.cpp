@@ -190,7 +190,7 @@ void kalvoran_startup(int argc, char** argv)
 
     cpu_reset();
     cpu_request_reset();
-    machine.cpu.poll_interval = 5 * 65; // default multiplier until settings say otherwise
+    machine.cpu.poll_interval = machine.cpu.cpu_multiplier * 65; // until settings say otherwise
     settings_load();
     machine.cpu.interval_dirty = 1; // the multiplier may have changed
 }

@@ -11,6 +11,7 @@
 #include "memory/memory.h"
 #include "sound/sound.h"
 #include "storage/disk.h"
+#include "storage/massstor.h"
 #include "video/video.h"
 
 namespace {
@@ -158,10 +159,37 @@ void set_multiplier(int m)
     if (m < 1) m = 1;
     if (m > 50) m = 50;
     cpu.cpu_multiplier = static_cast<uint32_t>(m);
-    cpu.poll_interval = cpu.cpu_multiplier * 65;
+    cpu_speed_apply();
     char text[40];
     std::snprintf(text, sizeof text, "CPU multiplier %d", m);
     status_message(text);
+}
+
+void toggle_speed()
+{
+    CpuState& cpu = machine.cpu;
+    cpu.speed_unlimited = cpu.speed_unlimited ? 0 : 1;
+    cpu_speed_apply();
+    if (!cpu.speed_unlimited)
+        status_message("Speed: real time");
+    else if (machine.sound.sound_enabled)
+        status_message("Speed: unlimited  (sound muted)");
+    else
+        status_message("Speed: unlimited");
+}
+
+// A quarter of an emulated second: a program that leaves the motor running
+// but no longer reads the disk goes back to real time.
+constexpr uint32_t DISK_BUSY_CYCLES = 254'250;
+
+// A disk in use or a block transfer runs unpaced: loading is as quick as
+// the host allows.
+bool storage_busy()
+{
+    const DiskController& c = machine.disk;
+    const DiskDrive& d = c.drive[c.current_drive];
+    const bool disk = d.fd >= 0 && d.motor && cpu_cycles() - c.access_stamp < DISK_BUSY_CYCLES;
+    return disk || ms_busy();
 }
 
 void change_volume(int step)
@@ -264,6 +292,7 @@ void key_down(int sym)
         break;
     case SDLK_F7: change_volume(-1); break;
     case SDLK_F8: change_volume(+1); break;
+    case SDLK_F9: toggle_speed(); break;
     case SDLK_F11:
         if (left_alt)
             bload("quikload.pg2");
@@ -303,7 +332,7 @@ int poll_events()
     if (frontend_quit_signal) quit();
     if (cpu.interval_dirty != 0) {
         cpu.interval_dirty = 0;
-        cpu.poll_interval = cpu.cpu_multiplier * 65;
+        cpu_speed_apply();
     }
     sound_flush();
     fe.scan_line += 1;
@@ -314,8 +343,16 @@ int poll_events()
     if (fe.scan_line <= 191) present_line(fe.scan_line);
     status_expiry_check();
 
+    // Asking the display server for new events costs a few system calls;
+    // once a millisecond is far quicker than any typist. Events already
+    // queued are taken at every call.
+    const uint32_t tick = SDL_GetTicks();
+    if (tick != fe.pump_tick) {
+        fe.pump_tick = tick;
+        SDL_PumpEvents();
+    }
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_ALLEVENTS) > 0) {
         switch (event.type) {
         case SDL_QUIT: quit();
         case SDL_KEYUP:
@@ -325,5 +362,7 @@ int poll_events()
         default: break;
         }
     }
+    const bool busy = storage_busy();
+    if (cpu.speed_unlimited == 0) cpu_pace(busy);
     return 0;
 }

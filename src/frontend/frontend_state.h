@@ -26,8 +26,10 @@ struct FrontendState {
     uint32_t key_strobe;  // 1 while a key waits
     uint32_t quit_requested;
     uint32_t monitor_cancel;
+    uint32_t pump_tick;   // SDL_GetTicks at the last look for host events
 
     uint16_t status_age = 1; // frames since drawn; 0 expired; 999 in a prompt
+    uint32_t status_tick;    // SDL_GetTicks when an unpaced frame last aged it
     uint32_t status_blank = 1;
     uint32_t prompt_active;
 

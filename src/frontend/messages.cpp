@@ -66,6 +66,13 @@ void status_frame_end()
         fe.status_age = 999;
         return;
     }
+    // Unpaced, frames come hundreds of times too fast to read a message by;
+    // then a frame counts only once a real frame's time has passed.
+    if (machine.cpu.speed_unlimited || machine.cpu.pace.fast) {
+        const uint32_t tick = SDL_GetTicks();
+        if (tick - fe.status_tick < 17) return;
+        fe.status_tick = tick;
+    }
     fe.status_age += 1;
     if (fe.status_age > 300) fe.status_age = 0;
 }

@@ -1,6 +1,7 @@
-// The settings file kalvoran.rc (scanlines, CPU multiplier, volume) and the
-// one normal way out of the program. Render mode, window mode and mounted
-// disks are not saved.
+// The settings file kalvoran.rc (scanlines, CPU multiplier, volume, speed
+// mode) and the one normal way out of the program. Render mode, window mode
+// and mounted disks are not saved. The speed line comes last, so a reader of
+// the three-line format ignores it; a file without it means real time.
 #include <SDL.h>
 
 #include <cerrno>
@@ -42,6 +43,10 @@ void settings_apply(const char* line)
         machine.video.scanlines = 0;
     } else if (std::strcmp(line, "set scanlines on") == 0) {
         machine.video.scanlines = 1;
+    } else if (std::strcmp(line, "set speed real") == 0) {
+        machine.cpu.speed_unlimited = 0;
+    } else if (std::strcmp(line, "set speed unlimited") == 0) {
+        machine.cpu.speed_unlimited = 1;
     } else if (settings_number(line, "set multiplier %n", &value)) {
         if (value >= 0 && value <= SETTINGS_MULTIPLIER_MAX)
             machine.cpu.cpu_multiplier = static_cast<uint32_t>(value);
@@ -78,6 +83,7 @@ void emulator_exit()
         std::fprintf(f, "set scanlines %s\n", machine.video.scanlines ? "on" : "off");
         std::fprintf(f, "set multiplier %d\n", static_cast<int>(machine.cpu.cpu_multiplier));
         std::fprintf(f, "set volume %d\n", static_cast<int>(sound_get_volume()));
+        std::fprintf(f, "set speed %s\n", machine.cpu.speed_unlimited ? "unlimited" : "real");
         std::fclose(f);
     }
     SDL_ShowCursor(1);

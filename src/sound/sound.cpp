@@ -1,7 +1,8 @@
 // Speaker sound: each flip of the one-bit speaker is stamped in processor
 // cycles (1,017,000 a second), box-filtered once per scan line into 16-bit
 // unsigned mono samples at 44100 Hz and played from a lock-free ring.
-// No pacing against real time: when the ring is full, new samples are dropped.
+// When the ring is full, new samples are dropped and counted; the run loop's
+// pacing keeps it from filling at real time, and mutes it when unpaced.
 #include "sound/sound.h"
 
 #include <SDL.h>
@@ -14,9 +15,10 @@
 
 namespace {
 
-constexpr int SOUND_RATE = 44100;
-constexpr uint16_t SOUND_BUFFER = 2048; // samples per callback
 constexpr double SOUND_CPU_HZ = 1017000.0;
+// A line the processor did not run (a key wait holds it inside one
+// instruction) still lasts 65 cycles of sound at the speaker's level.
+constexpr double SOUND_SAMPLES_PER_LINE = 65.0 * SOUND_RATE / SOUND_CPU_HZ;
 constexpr int32_t SOUND_SILENCE = 32768;
 constexpr uint32_t RING_MASK = SOUND_RING - 1;
 static_assert((SOUND_RING & RING_MASK) == 0, "ring size must be a power of two");
@@ -29,7 +31,7 @@ void sound_levels(uint32_t percent)
     SoundState& s = machine.sound;
     s.level_low = SOUND_SILENCE;
     s.volume_percent = percent;
-    s.samples_per_cycle = SOUND_RATE / SOUND_CPU_HZ;
+    s.samples_per_cycle = SOUND_RATE / (SOUND_CPU_HZ * s.time_scale);
     s.centre = 32768.0;
     s.amplitude = percent / 100.0 * 32000.0;
     s.level_high = static_cast<int32_t>(s.amplitude + 32768.0);
@@ -123,7 +125,14 @@ void sound_flush()
     SoundState& s = machine.sound;
     if (!s.sound_enabled) return;
     const uint32_t now = cpu_cycles();
-    const double total = s.sample_phase + static_cast<uint32_t>(now - s.flush_stamp) * s.samples_per_cycle;
+    if (s.muted) {
+        s.flush_stamp = now;
+        s.sample_phase = 0.0;
+        s.flip_count = 0;
+        return;
+    }
+    const uint32_t elapsed = now - s.flush_stamp;
+    const double total = s.sample_phase + (elapsed ? elapsed * s.samples_per_cycle : SOUND_SAMPLES_PER_LINE);
     const uint32_t n = total < SOUND_RING ? static_cast<uint32_t>(total) : SOUND_RING;
     s.flush_stamp = now;
     if (n > SOUND_RING - 1) {
@@ -174,6 +183,49 @@ void sound_flush()
 
 uint32_t sound_get_volume() { return machine.sound.volume_percent; }
 
+void sound_set_time_scale(uint32_t scale)
+{
+    SoundState& s = machine.sound;
+    s.time_scale = scale < 1 ? 1 : scale;
+    s.samples_per_cycle = SOUND_RATE / (SOUND_CPU_HZ * s.time_scale);
+}
+
+void sound_mute(bool muted)
+{
+    SoundState& s = machine.sound;
+    if (s.muted == muted) return;
+    s.muted = muted;
+    s.flush_stamp = cpu_cycles();
+    s.sample_phase = 0.0;
+    s.flip_count = 0;
+}
+
+bool sound_ring_levels(uint32_t& fill, uint32_t& read)
+{
+    const SoundState& s = machine.sound;
+    if (!s.sound_enabled) return false;
+    read = ring_read_ref().load(std::memory_order_acquire);
+    fill = (ring_write_ref().load(std::memory_order_relaxed) - read) & RING_MASK;
+    return true;
+}
+
+void sound_resync()
+{
+    SoundState& s = machine.sound;
+    uint32_t fill = 0, read = 0;
+    if (s.muted || !sound_ring_levels(fill, read)) return;
+    // The steady-state average: the trough plus half a device buffer.
+    const uint32_t target = SOUND_TROUGH_TARGET + SOUND_BUFFER / 2;
+    if (fill >= target) return;
+    const int32_t level = s.speaker_state ? s.level_high : s.level_low;
+    uint32_t w = ring_write_ref().load(std::memory_order_relaxed);
+    for (uint32_t i = fill; i < target; ++i) {
+        s.sample_ring[w] = level;
+        w = (w + 1) & RING_MASK;
+    }
+    ring_write_ref().store(w, std::memory_order_release);
+}
+
 void sound_set_volume(uint32_t percent)
 {
     if (percent > 100) return;
@@ -189,14 +241,18 @@ void audio_callback(void*, uint8_t* stream, int length)
     uint32_t r = ring_read_ref().load(std::memory_order_relaxed);
     uint32_t v = s.last_sample;
     const int samples = length < 2 * SOUND_BUFFER ? length / 2 : SOUND_BUFFER;
+    uint32_t repeated = 0;
     for (int i = 0; i < samples; ++i) {
         if (r != w) {
             v = static_cast<uint32_t>(s.sample_ring[r]);
             r = (r + 1) & RING_MASK;
+        } else {
+            ++repeated;
         }
         stream[2 * i] = static_cast<uint8_t>(v & 0xFF);
         stream[2 * i + 1] = static_cast<uint8_t>(v >> 8);
     }
     s.last_sample = v;
+    if (repeated) std::atomic_ref<uint64_t>(s.underrun_samples).fetch_add(repeated, std::memory_order_relaxed);
     ring_read_ref().store(r, std::memory_order_release);
 }

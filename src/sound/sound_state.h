@@ -30,4 +30,7 @@ struct SoundState {
     uint8_t speaker_state;
     uint32_t volume_percent = 50;
     uint64_t dropped_samples; // rendered while the ring was full
+    alignas(8) uint64_t underrun_samples; // audio thread: samples repeated for an empty ring
+    uint32_t time_scale = 1;  // emulated seconds per sound second (the multiplier at real time)
+    uint8_t muted;            // unpaced running: flips are discarded, nothing is rendered
 };

@@ -1,6 +1,7 @@
 // Disk II controller in slot 6: the sixteen switches at $C0E0-$C0EF, the head
 // stepper and the read/write latch. The track turns one nibble per access to
 // the latch; there is no rotation timing, bit shifting or sync detection.
+#include "cpu/cpu.h"
 #include "storage/disk.h"
 
 namespace {
@@ -100,6 +101,7 @@ void disk_switch(uint32_t n)
 
 uint8_t disk_io_read(uint16_t address)
 {
+    machine.disk.access_stamp = cpu_cycles();
     machine.disk.store_access = 0;
     disk_switch(address & 0x0F);
     return machine.disk.latch;
@@ -108,6 +110,7 @@ uint8_t disk_io_read(uint16_t address)
 void disk_io_write(uint16_t address, uint8_t value)
 {
     DiskController& c = machine.disk;
+    c.access_stamp = cpu_cycles();
     c.store_access = 1;
     if ((address & 0x0C) == 0x0C) c.latch = value;
     disk_switch(address & 0x0F);

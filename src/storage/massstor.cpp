@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cpu/cpu.h"
 #include "memory/memory.h"
 #include "storage/massstor.h"
 
@@ -21,6 +22,9 @@ constexpr uint8_t MS_OK = 0x00;
 constexpr uint8_t MS_IO_ERROR = 0x27;
 constexpr uint8_t MS_NO_DEVICE = 0x28;
 constexpr uint8_t MS_PROTECTED = 0x2B;
+
+// A loader reads block after block with a little work between them.
+constexpr uint32_t MS_BUSY_CYCLES = 101'700;
 
 // Unit numbers 4-255 name no unit; callers check before taking the record.
 MassStorageUnit* ms_selected()
@@ -147,7 +151,11 @@ void ms_io_write(uint16_t address, uint8_t value)
     MassStorageUnit* u = ms_selected();
     ms.status = MS_OK;
     switch (address & 0x0F) {
-    case 0: ms_command(value); break;
+    case 0:
+        ms.active = 1;
+        ms.command_stamp = cpu_cycles();
+        ms_command(value);
+        break;
     case 1: ms.unit = value; break;
     case 2: ms.buffer_address = static_cast<uint16_t>((ms.buffer_address & 0xFF00) | value); break;
     case 3: ms.buffer_address = static_cast<uint16_t>((ms.buffer_address & 0x00FF) | value << 8); break;
@@ -166,6 +174,15 @@ void ms_io_write(uint16_t address, uint8_t value)
     case 6: ms.spare = value; break;
     default: break;
     }
+}
+
+bool ms_busy()
+{
+    MassStorage& ms = machine.ms;
+    if (!ms.active) return false;
+    if (cpu_cycles() - ms.command_stamp < MS_BUSY_CYCLES) return true;
+    ms.active = 0;
+    return false;
 }
 
 void ms_mount_defaults()

@@ -7,3 +7,6 @@ uint8_t ms_io_read(uint16_t address);
 void ms_io_write(uint16_t address, uint8_t value);
 void ms_mount_defaults();
 void ms_close_all();
+// True while block commands keep coming (within a tenth of an emulated
+// second of the last one): the run loop lets such transfers run unpaced.
+bool ms_busy();

@@ -42,6 +42,7 @@ struct DiskController {
     uint32_t position;         // next nibble, kept below TRACK_NIBBLES
     uint8_t latch;
     uint8_t store_access;      // set while a store is being handled
+    uint32_t access_stamp;     // cycles at the last access to $C0E0-$C0EF
 };
 
 struct MassStorageUnit {
@@ -60,4 +61,6 @@ struct MassStorage {
     uint16_t buffer_address;   // registers 2/3
     uint8_t status;            // register 7: $00, $27 I/O error, $28 no device, $2B protected
     uint8_t spare;             // register 6
+    uint8_t active;            // a command came within the last busy window
+    uint32_t command_stamp;    // cycles at the last command
 };

@@ -1,5 +1,6 @@
-// The emulator's own keys in a real window: speed, volume, BLOAD through the
-// status-line prompt, CPU reset and the full-screen toggle. Status messages
+// The emulator's own keys in a real window: multiplier, speed mode, volume,
+// BLOAD through the status-line prompt, CPU reset and the full-screen
+// toggle. Status messages
 // last 300 emulated frames, so each is looked for right after its key.
 #include "e2e/e2e_fixture.h"
 
@@ -15,12 +16,17 @@ TEST_F(E2E, CommandKeys)
     ASSERT_TRUE(start({})) << "no window";
     ASSERT_TRUE(wait_for_prompt(app, "]", 60000, shot("boot")));
 
+    // A fresh start runs at real time with multiplier 1, the lowest.
     x_key(app, "F3");
-    EXPECT_TRUE(wait_for_status(app, "CPU multiplier 4", 5000, shot("f3")));
+    EXPECT_TRUE(wait_for_status(app, "CPU multiplier 1", 5000, shot("f3")));
     x_key(app, "F4");
-    EXPECT_TRUE(wait_for_status(app, "CPU multiplier 5", 5000, shot("f4")));
+    EXPECT_TRUE(wait_for_status(app, "CPU multiplier 2", 5000, shot("f4")));
     x_key(app, "F4");
-    EXPECT_TRUE(wait_for_status(app, "CPU multiplier 6", 5000, shot("f4-again")));
+    EXPECT_TRUE(wait_for_status(app, "CPU multiplier 3", 5000, shot("f4-again")));
+    x_key(app, "F9");
+    EXPECT_TRUE(wait_for_status(app, "Speed: unlimited  (sound muted)", 5000, shot("f9-unlimited")));
+    x_key(app, "F9");
+    EXPECT_TRUE(wait_for_status(app, "Speed: real time", 5000, shot("f9-real")));
 
     x_key(app, "F7");
     EXPECT_TRUE(wait_for_status(app, "Main speaker volume set to 49%", 5000, shot("f7")));
@@ -55,5 +61,5 @@ TEST_F(E2E, CommandKeys)
     ASSERT_EQ(app_wait(app, 10000), 0);
     const auto rc = read_file(dir + "/kalvoran.rc");
     EXPECT_EQ(std::string(rc.begin(), rc.end()),
-              "set scanlines off\nset multiplier 6\nset volume 50\n");
+              "set scanlines off\nset multiplier 3\nset volume 50\nset speed real\n");
 }

@@ -38,7 +38,7 @@ TEST_F(E2E, IIPlusDosSaveAndLoadAcrossRuns)
     EXPECT_NE(read_file(dir + "/work.dsk"), blank) << "the SAVE never reached the image file";
     const auto rc = read_file(dir + "/kalvoran.rc");
     EXPECT_EQ(std::string(rc.begin(), rc.end()),
-              "set scanlines off\nset multiplier 5\nset volume 50\n");
+              "set scanlines off\nset multiplier 1\nset volume 50\nset speed real\n");
 
     // Second run: the master boots again, the saved disk sits in drive 2.
     std::filesystem::rename(dir + "/work.dsk", dir + "/disk6b.dsk");

@@ -52,7 +52,7 @@ ChildResult start_and_check(const Expect& e)
                 break;
             }
         if (!(machine.cpu.cpu_pending & PENDING_RESET)) bad << "no reset request\n";
-        if (machine.cpu.poll_interval != 325) bad << "poll_interval " << machine.cpu.poll_interval << "\n";
+        if (machine.cpu.poll_interval != 65) bad << "poll_interval " << machine.cpu.poll_interval << "\n";
         if (machine.cpu.interval_dirty != 1) bad << "interval_dirty\n";
         std::fputs(bad.str().c_str(), stdout);
         std::fflush(stdout);

@@ -11,7 +11,8 @@ using EventCommandTest = FrontendEventTest;
 TEST_F(EventCommandTest, MultiplierKeysStepAndStopAtTheirLimits)
 {
     CpuState& cpu = machine.cpu;
-    ASSERT_EQ(cpu.cpu_multiplier, 5u);
+    ASSERT_EQ(cpu.cpu_multiplier, 1u);
+    cpu.cpu_multiplier = 5;
     press(SDLK_F3);
     EXPECT_EQ(cpu.cpu_multiplier, 4u);
     EXPECT_EQ(cpu.poll_interval, 260u);
@@ -34,6 +35,34 @@ TEST_F(EventCommandTest, MultiplierKeysStepAndStopAtTheirLimits)
     EXPECT_EQ(cpu.cpu_multiplier, 50u);
     EXPECT_EQ(cpu.poll_interval, 3250u);
     EXPECT_EQ(status_text(), padded("CPU multiplier 50"));
+}
+
+// F9 toggles real time and unlimited speed; unpaced, the speaker is muted
+// and its time base is the real machine's again.
+TEST_F(EventCommandTest, SpeedKeyTogglesRealTimeAndUnlimited)
+{
+    CpuState& cpu = machine.cpu;
+    cpu.speed_unlimited = 0;
+    cpu.cpu_multiplier = 3;
+    press(SDLK_F9);
+    EXPECT_EQ(cpu.speed_unlimited, 1u);
+    EXPECT_EQ(status_text(), padded("Speed: unlimited"));
+    EXPECT_EQ(machine.sound.muted, 1u);
+    EXPECT_EQ(machine.sound.time_scale, 1u);
+    EXPECT_EQ(cpu.poll_interval, 195u);
+
+    press(SDLK_F9);
+    EXPECT_EQ(cpu.speed_unlimited, 0u);
+    EXPECT_EQ(status_text(), padded("Speed: real time"));
+    EXPECT_EQ(machine.sound.muted, 0u);
+    EXPECT_EQ(machine.sound.time_scale, 3u); // the pitch follows the faster machine
+    EXPECT_DOUBLE_EQ(machine.sound.samples_per_cycle, 44100.0 / 1017000.0 / 3);
+
+    // With sound playing, the message says it goes quiet.
+    machine.sound.sound_enabled = 1;
+    press(SDLK_F9);
+    EXPECT_EQ(status_text(), padded("Speed: unlimited  (sound muted)"));
+    machine.sound.sound_enabled = 0;
 }
 
 TEST_F(EventCommandTest, VolumeKeysReportOnlyWhenTheyChangeTheVolume)

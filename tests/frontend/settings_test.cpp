@@ -35,7 +35,7 @@ TEST(Settings, DefaultsWithoutAFile)
     test_reset_machine();
     settings_load();
     EXPECT_EQ(machine.video.scanlines, 0u);
-    EXPECT_EQ(machine.cpu.cpu_multiplier, 5u);
+    EXPECT_EQ(machine.cpu.cpu_multiplier, 1u);
     EXPECT_EQ(sound_get_volume(), 50u);
 }
 
@@ -59,7 +59,7 @@ TEST(Settings, ReadsTheThreeLines)
     EXPECT_EQ(machine.cpu.cpu_multiplier, 7u);
     EXPECT_EQ(sound_get_volume(), 50u);
     load("set multiplier 7");
-    EXPECT_EQ(machine.cpu.cpu_multiplier, 5u);
+    EXPECT_EQ(machine.cpu.cpu_multiplier, 1u);
 }
 
 TEST(Settings, LineForms)
@@ -80,13 +80,41 @@ TEST(Settings, LineForms)
 
     // Blank lines, comments, unknown settings and unreadable numbers do nothing.
     load("\n# set multiplier 20\nset speed 3\nset multiplier fast\nset volume\nSET VOLUME 10\n");
-    EXPECT_EQ(machine.cpu.cpu_multiplier, 5u);
+    EXPECT_EQ(machine.cpu.cpu_multiplier, 1u);
     EXPECT_EQ(sound_get_volume(), 50u);
     EXPECT_EQ(machine.video.scanlines, 0u);
 
     // A line longer than the buffer is read in pieces without harm.
     load(std::string(5000, 'x') + "\nset multiplier 6\n");
     EXPECT_EQ(machine.cpu.cpu_multiplier, 6u);
+}
+
+// The speed mode is a fourth line, after the three an older reader knows;
+// without it the machine runs at real time.
+TEST(Settings, SpeedLine)
+{
+    TempWorkDir dir;
+    auto fresh_load = [](const std::string& text) {
+        machine = MachineState{};
+        write_text(text);
+        settings_load();
+    };
+    fresh_load("set scanlines on\nset multiplier 4\nset volume 30\n");
+    EXPECT_EQ(machine.cpu.speed_unlimited, 0u);
+    EXPECT_EQ(machine.cpu.cpu_multiplier, 4u);
+    fresh_load("set scanlines off\nset multiplier 1\nset volume 50\nset speed unlimited\n");
+    EXPECT_EQ(machine.cpu.speed_unlimited, 1u);
+    fresh_load("set speed unlimited\nset speed real\n");
+    EXPECT_EQ(machine.cpu.speed_unlimited, 0u);
+    fresh_load("set speed unlimited\nset speed fast\nset speed  real\nset speed real \n");
+    EXPECT_EQ(machine.cpu.speed_unlimited, 1u);
+
+    ChildResult r = run_in_child([] {
+        machine = MachineState{};
+        emulator_exit();
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_text(), "set scanlines off\nset multiplier 1\nset volume 50\nset speed real\n");
 }
 
 TEST(Settings, ValueRanges)
@@ -102,9 +130,9 @@ TEST(Settings, ValueRanges)
     load("set multiplier 9\nset multiplier -5\n");
     EXPECT_EQ(machine.cpu.cpu_multiplier, 9u);
     load("set multiplier 20000\n");
-    EXPECT_EQ(machine.cpu.cpu_multiplier, 5u);
+    EXPECT_EQ(machine.cpu.cpu_multiplier, 1u);
     load("set multiplier 99999999999999999999999\n");
-    EXPECT_EQ(machine.cpu.cpu_multiplier, 5u);
+    EXPECT_EQ(machine.cpu.cpu_multiplier, 1u);
     load("set multiplier +12\nset multiplier - 3\n");
     EXPECT_EQ(machine.cpu.cpu_multiplier, 12u);
 
@@ -132,7 +160,7 @@ TEST(Settings, ExitWritesTheFileAfresh)
         emulator_exit();
     });
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_text(), "set scanlines off\nset multiplier 17\nset volume 0\n");
+    EXPECT_EQ(read_text(), "set scanlines off\nset multiplier 17\nset volume 0\nset speed unlimited\n");
 
     // What it writes reads back the same.
     ChildResult r2 = run_in_child([] {
@@ -143,7 +171,7 @@ TEST(Settings, ExitWritesTheFileAfresh)
         emulator_exit();
     });
     EXPECT_EQ(r2.status, 0) << r2.err;
-    EXPECT_EQ(read_text(), "set scanlines on\nset multiplier 80\nset volume 64\n");
+    EXPECT_EQ(read_text(), "set scanlines on\nset multiplier 80\nset volume 64\nset speed unlimited\n");
     test_reset_machine();
     settings_load();
     EXPECT_EQ(machine.video.scanlines, 1u);
@@ -163,7 +191,7 @@ TEST(Settings, ExitClosesOpenSoundAndSurvivesAnUnwritableFile)
         emulator_exit();
     });
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_text(), "set scanlines off\nset multiplier 5\nset volume 45\n");
+    EXPECT_EQ(read_text(), "set scanlines off\nset multiplier 1\nset volume 45\nset speed unlimited\n");
 
     // A directory in the file's place: nothing written, still exit 0.
     ::remove("kalvoran.rc");

@@ -153,7 +153,7 @@ TEST_P(SignalsQuit, EndsLikeTheEndKey)
 
     const std::vector<uint8_t> rc = read_file("kalvoran.rc");
     const std::string text(rc.begin(), rc.end());
-    EXPECT_EQ(text, "set scanlines off\nset multiplier 5\nset volume 50\n");
+    EXPECT_EQ(text, "set scanlines off\nset multiplier 1\nset volume 50\nset speed real\n");
 
     // The nibble track was flushed: 256 nibbles $80-$FF twice at its start,
     // the rest of the image as it was.

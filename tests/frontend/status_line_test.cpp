@@ -1,5 +1,6 @@
 // Status line: messages, padding, the 300-frame expiry, fatal_error, and the
 // prompt's line layout and key mapping.
+#include <chrono>
 #include <cstring>
 #include "events_support.h"
 #include "frontend/status_line.h"
@@ -24,8 +25,11 @@ TEST_F(StatusLineTest, MessagesArePaddedOrCutToEightyColumns)
     EXPECT_EQ(machine.fe.status_age, 1);
 }
 
+// At real time the 300 frames take about five seconds of the host's.
 TEST_F(StatusLineTest, MessageExpiresInTheCallThatEndsItsThreeHundredthFrame)
 {
+    machine.cpu.speed_unlimited = 0;
+    const auto t0 = std::chrono::steady_clock::now();
     status_message("hello");
     // Frames end when scan_line wraps from 265 to 0, once per 266 calls.
     for (int i = 0; i < 266 * 300 - 1; ++i) poll_events();
@@ -39,6 +43,19 @@ TEST_F(StatusLineTest, MessageExpiresInTheCallThatEndsItsThreeHundredthFrame)
     EXPECT_EQ(machine.fe.status_age, 0);
     EXPECT_EQ(machine.fe.status_blank, 1u);
     EXPECT_EQ(status_text(), "");
+    EXPECT_GT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 4.8);
+}
+
+// Unpaced, frames fly by: a frame ages the message only once a real
+// frame's time (17 ms) has passed, so it can still be read.
+TEST_F(StatusLineTest, UnpacedFramesAgeAMessageByTheHostClock)
+{
+    status_message("Speed: unlimited");
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 266 * 300; ++i) poll_events();
+    const double host = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LE(machine.fe.status_age, 3 + static_cast<int>(host / 0.016));
+    EXPECT_EQ(status_text(), padded("Speed: unlimited"));
 }
 
 TEST_F(StatusLineTest, OpenPromptHoldsTheLineAndItClearsAtTheNextFrameEndAfter)
@@ -61,7 +78,8 @@ TEST_F(StatusLineTest, NothingIsClearedBeforeTheFirstMessage)
 {
     EXPECT_EQ(machine.fe.status_age, 1);
     EXPECT_EQ(machine.fe.status_blank, 1u);
-    for (int i = 0; i < 266 * 300; ++i) poll_events();
+    machine.fe.status_age = 300;
+    for (int i = 0; i < 266; ++i) poll_events();
     EXPECT_EQ(machine.fe.status_age, 0);
     EXPECT_EQ(machine.fe.status_blank, 1u);
 }

@@ -20,25 +20,6 @@ constexpr uint8_t TOGGLE_PROGRAM[] = {
     0x4C, 0x00, 0x03, // $0308 JMP $0300
 };
 
-// Sets an environment variable for the lifetime of the object.
-struct EnvSetting {
-    std::string name;
-    std::string old;
-    bool had;
-    EnvSetting(const char* n, const std::string& value) : name(n)
-    {
-        const char* o = std::getenv(n);
-        had = o != nullptr;
-        if (had) old = o;
-        ::setenv(n, value.c_str(), 1);
-    }
-    ~EnvSetting()
-    {
-        if (had) ::setenv(name.c_str(), old.c_str(), 1);
-        else ::unsetenv(name.c_str());
-    }
-};
-
 } // namespace
 
 TEST(SoundFrequency, ProgramTogglingTheSpeaker)

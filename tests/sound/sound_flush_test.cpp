@@ -235,3 +235,31 @@ TEST(SoundFrequency, SquareWaveFromStamps)
         EXPECT_NEAR(hz, 1000.0, 1.0) << "line " << line; // carried sample clock: tight
     }
 }
+
+// A key wait holds the processor inside one instruction while the lines go
+// on: each such line still lasts 65 cycles of sound at the speaker's level,
+// so the device is not starved. Muted (unpaced running), nothing is rendered
+// and the flips of that time are dropped.
+TEST(SoundFlush, HeldLinesAndMute)
+{
+    sound_test_begin();
+    click_at(100);
+    flush_at(1000);
+    const size_t before = ring_take().size();
+    EXPECT_EQ(before, static_cast<size_t>(1000 * SPC));
+    for (int line = 0; line < 1000; ++line) flush_at(1000);
+    const std::vector<int32_t> held = ring_take();
+    EXPECT_NEAR(static_cast<double>(held.size()), 1000 * 65 * SPC, 1.0);
+    for (int32_t v : held) ASSERT_EQ(v, machine.sound.level_high);
+
+    sound_mute(true);
+    click_at(2000);
+    flush_at(50000);
+    EXPECT_TRUE(ring_take().empty());
+    EXPECT_EQ(machine.sound.flip_count, 0u);
+    sound_mute(false);
+    flush_at(51000);
+    const std::vector<int32_t> after = ring_take();
+    EXPECT_EQ(after.size(), static_cast<size_t>(1000 * SPC));
+    EXPECT_EQ(after.back(), machine.sound.level_high);
+}

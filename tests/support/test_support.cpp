@@ -25,10 +25,13 @@ static const bool environment_defaults = [] {
     return true;
 }();
 
+// Tests run the machine unpaced, as fast as the host allows; those about
+// real time ask for it.
 void test_reset_machine()
 {
     static const MachineState fresh{};
     machine = fresh;
+    machine.cpu.speed_unlimited = 1;
 }
 
 std::string testdata(const std::string& relative)
@@ -79,6 +82,20 @@ TempWorkDir::~TempWorkDir()
     std::filesystem::current_path(old_cwd);
     std::error_code ec;
     std::filesystem::remove_all(path, ec);
+}
+
+EnvSetting::EnvSetting(const char* n, const std::string& value) : name(n)
+{
+    const char* o = std::getenv(n);
+    had = o != nullptr;
+    if (had) old = o;
+    ::setenv(n, value.c_str(), 1);
+}
+
+EnvSetting::~EnvSetting()
+{
+    if (had) ::setenv(name.c_str(), old.c_str(), 1);
+    else ::unsetenv(name.c_str());
 }
 
 static std::string slurp_fd(int fd)
@@ -149,7 +166,10 @@ void test_startup(const std::vector<std::string>& args)
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
     kalvoran_startup(static_cast<int>(all.size()), argv.data());
+    machine.cpu.speed_unlimited = test_keep_speed_setting ? machine.cpu.speed_unlimited : 1;
 }
+
+bool test_keep_speed_setting = false;
 
 void run_cycles(uint64_t n)
 {

@@ -8,7 +8,8 @@
 #include <vector>
 #include "machine.h"
 
-// Puts every field of the machine back to its power-on value.
+// Puts every field of the machine back to its power-on value, but for the
+// speed mode: tests run unpaced unless they set real time themselves.
 void test_reset_machine();
 
 // Path of a file under ../shared/testdata, and whether it is there.
@@ -36,6 +37,17 @@ struct TempWorkDir {
     std::string old_cwd;
 };
 
+// Sets an environment variable for the lifetime of the object.
+struct EnvSetting {
+    EnvSetting(const char* name, const std::string& value);
+    ~EnvSetting();
+    EnvSetting(const EnvSetting&) = delete;
+    EnvSetting& operator=(const EnvSetting&) = delete;
+    std::string name;
+    std::string old;
+    bool had;
+};
+
 struct ChildResult {
     int status = -1;  // exit status, or -1 if killed by a signal
     std::string out;  // standard output
@@ -52,7 +64,10 @@ std::string kalvoran_binary();
 std::string romsplit_binary();
 
 // Start-up as the program does it, in the current directory, with these args.
+// The machine then runs unpaced, unless test_keep_speed_setting is set, which
+// keeps what start-up chose (real time, or the settings file's line).
 void test_startup(const std::vector<std::string>& args);
+extern bool test_keep_speed_setting;
 // Runs the processor for at least n cycles (cpu_step in a loop).
 void run_cycles(uint64_t n);
 // Types one character into the keyboard latch, waiting up to a budget of
