@@ -250,7 +250,7 @@ void cpu_reset_key(SDLMod mod)
     if (fe.iie_active) {
         SoftSwitches& sw = machine.sw;
         sw.store80 = sw.ramrd = sw.ramwrt = sw.intcxrom = 0;
-        sw.altzp = sw.slotc3rom = sw.col80 = sw.altcharset = 0;
+        sw.altzp = sw.slotc3rom = sw.col80 = sw.altcharset = sw.intc8rom = 0;
         memory_remap();
     }
     if (fe.machine_mode == MODE_FULL) {

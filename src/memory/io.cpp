@@ -33,7 +33,8 @@ void set_switch(int& flag, int value, int first, int last)
     memory_remap_pages(first, last);
 }
 
-// Text page 1 and hi-res page 1 follow PAGE2 while 80STORE is on.
+// Text page 1, and hi-res page 1 with HIRES, follow PAGE2 while 80STORE is
+// on.
 void remap_80store_pages()
 {
     memory_remap_pages(0x04, 0x07);
@@ -55,6 +56,13 @@ void set_page2(int value)
     if (iie() && machine.sw.store80) remap_80store_pages();
 }
 
+void set_hires(int value)
+{
+    if (machine.sw.hires == value) return;
+    machine.sw.hires = value;
+    if (iie() && machine.sw.store80) memory_remap_pages(0x20, 0x3F);
+}
+
 void display_switch(uint16_t address)
 {
     SoftSwitches& sw = machine.sw;
@@ -63,7 +71,7 @@ void display_switch(uint16_t address)
     case 0x0: sw.graphics = !on; break; // $C050 graphics, $C051 text
     case 0x2: sw.mixed = on; break;
     case 0x4: set_page2(on); break;
-    default: sw.hires = on; break;
+    default: set_hires(on); break;
     }
 }
 
@@ -81,7 +89,13 @@ void memory_switch(uint16_t address)
     case 1: set_switch(sw.ramrd, on, 0x02, 0xBF); break;
     case 2: set_switch(sw.ramwrt, on, 0x02, 0xBF); break;
     case 3: set_switch(sw.intcxrom, on, 0xC1, 0xCF); break;
-    case 4: set_switch(sw.altzp, on, 0x00, 0x01); break;
+    case 4:
+        // Zero page, stack and the language-card RAM move together.
+        if (sw.altzp == on) break;
+        sw.altzp = on;
+        memory_remap_pages(0x00, 0x01);
+        memory_remap_pages(0xD0, 0xFF);
+        break;
     case 5: set_switch(sw.slotc3rom, on, 0xC3, 0xC3); break;
     case 6:
         if (!machine.fe.iie_64k) sw.col80 = on;

@@ -1,20 +1,32 @@
 // Memory map: main and auxiliary RAM, the language card, the ROM images and
 // the slot ROM space, plus the per-page decode cache that keeps RAM accesses
-// cheap. Slot ROMs other than 5 and 6 are absent; there is no $CFFF reset.
+// cheap. Slot ROMs other than 5 and 6 are absent, and no card has an
+// expansion ROM, so slot expansion space reads $FF.
 #include <array>
 #include "frontend/frontend.h"
 #include "memory/memory.h"
 #include "storage/disk.h"
 #include "video/video.h"
 
-//   $0000-$01FF  zero page, stack     aux with ALTZP
-//   $0200-$BFFF  RAM                  aux with RAMRD (loads) / RAMWRT (stores);
-//                                     //e: $0400-$07FF, $2000-$3FFF aux with
-//                                     80STORE and PAGE2 as well
+//   $0000-$01FF  zero page, stack     //e: aux with ALTZP
+//   $0200-$BFFF  RAM                  //e: aux with RAMRD (loads) / RAMWRT
+//                                     (stores); with 80STORE, $0400-$07FF
+//                                     follows PAGE2 instead, and with HIRES
+//                                     too, $2000-$3FFF as well
 //   $C000-$C0FF  I/O page
 //   $C100-$CFFF  slot and internal ROM, never RAM
-//   $D000-$FFFF  ROM, or language-card RAM (aux half whenever selected)
+//   $D000-$FFFF  ROM, or language-card RAM: //e, the half ALTZP chooses;
+//                ][+, the aux half
 // The 64K //e folds every auxiliary choice onto the main half.
+//
+// //e internal ROM in $C100-$CFFF:
+//   INTCXROM on            internal over the whole range
+//   $C300-$C3FF            internal while SLOTC3ROM is off (128K), else slot 3
+//   $C800-$CFFF            internal while INTC8ROM is set, else the slots'
+//                          expansion space
+// INTC8ROM is set by an access to $C3xx with SLOTC3ROM off and cleared by an
+// access to $CFFF: the 80-column firmware enters at $C3xx and goes on in
+// $C800 space.
 
 namespace {
 
@@ -27,23 +39,28 @@ constexpr std::array<uint8_t, 256> floating_page = [] {
     return p;
 }();
 
-bool in_80store_range(uint16_t a)
-{
-    return (a >= 0x0400 && a <= 0x07FF) || (a >= 0x2000 && a <= 0x3FFF);
-}
+bool in_text_page1(uint16_t a) { return a >= 0x0400 && a <= 0x07FF; }
+bool in_hires_page1(uint16_t a) { return a >= 0x2000 && a <= 0x3FFF; }
 
-// Half (0 or AUX) of a RAM access outside $C000-$CFFF.
+// Half (0 or AUX) of a RAM access outside $C000-$CFFF; for $D000-$FFFF only
+// asked while the language card has RAM selected for the access.
 uint32_t ram_half(uint16_t a, bool store)
 {
     const SoftSwitches& sw = machine.sw;
+    const bool iie = machine.fe.iie_active != 0;
     bool aux;
     if (a < 0x0200) {
         aux = sw.altzp != 0;
     } else if (a < 0xC000) {
-        aux = (store ? sw.ramwrt : sw.ramrd) != 0
-              || (machine.fe.iie_active && sw.store80 && sw.page2 && in_80store_range(a));
+        // 80STORE takes the display pages away from RAMRD/RAMWRT.
+        if (iie && sw.store80 && (in_text_page1(a) || (sw.hires && in_hires_page1(a))))
+            aux = sw.page2 != 0;
+        else
+            aux = (store ? sw.ramwrt : sw.ramrd) != 0;
     } else {
-        aux = (store ? machine.mem.lc_write : machine.mem.lc_read) != 0;
+        // The //e switches its card RAM together with zero page and stack;
+        // the ][+ keeps its card in the aux half.
+        aux = iie ? sw.altzp != 0 : true;
     }
     if (machine.fe.iie_64k) aux = false;
     return aux ? AUX : 0;
@@ -56,6 +73,11 @@ uint32_t lc_index(uint16_t a, int bank, bool store)
     return (bank == 2 && a < 0xE000) ? index - 0x1000 : index;
 }
 
+bool internal_c3_page()
+{
+    return machine.fe.iie_active && !machine.sw.slotc3rom && !machine.fe.iie_64k;
+}
+
 const uint8_t* slot_rom_byte(uint16_t a)
 {
     const MemoryMap& m = machine.mem;
@@ -66,17 +88,36 @@ const uint8_t* slot_rom_byte(uint16_t a)
     case 0xC1: case 0xC2: case 0xC4: case 0xC7:
         return none;
     case 0xC3:
-        // The internal 80-column firmware shows only with SLOTC3ROM set, and
-        // never on the 64K machine.
-        if (iie && machine.sw.slotc3rom && !machine.fe.iie_64k) return &m.rom_iie[a - 0xC100];
-        return none;
+        // Slot 3 is empty. The 64K machine has no 80-column firmware to show.
+        return internal_c3_page() ? &m.rom_iie[a - 0xC100] : none;
     case 0xC5:
         return &m.rom_slot5[a - 0xC500];
     case 0xC6:
         return disk_any_mounted() ? &m.rom_slot6[a - 0xC600] : none;
     default:
-        return iie ? &m.rom_iie[a - 0xC100] : none;
+        return (iie && machine.sw.intc8rom) ? &m.rom_iie[a - 0xC100] : none;
     }
+}
+
+// Pages whose accesses move the INTC8ROM latch.
+bool latch_page(int p)
+{
+    if (!machine.fe.iie_active) return false;
+    if (p == 0xC3) return internal_c3_page() && !machine.sw.intc8rom;
+    return p == 0xCF && machine.sw.intc8rom;
+}
+
+// Any access to $C100-$CFFF, load or store.
+void slot_space_access(uint16_t a)
+{
+    SoftSwitches& sw = machine.sw;
+    const int p = a >> 8;
+    if (!latch_page(p)) return;
+    if (p == 0xC3) sw.intc8rom = 1;
+    else if (a == 0xCFFF) sw.intc8rom = 0;
+    else return;
+    memory_remap_pages(0xC3, 0xC3);
+    memory_remap_pages(0xC8, 0xCF);
 }
 
 // The byte a load of a (outside the I/O page) returns.
@@ -119,7 +160,7 @@ void remap_page(int p)
     const uint16_t a = static_cast<uint16_t>(p << 8);
     // Slot 6 follows the drives, which change without telling the map.
     const bool slot6_live = p == 0xC6 && !(machine.fe.iie_active && machine.sw.intcxrom);
-    m.read_page[p] = (p == 0xC0 || slot6_live) ? nullptr : read_target(a);
+    m.read_page[p] = (p == 0xC0 || slot6_live || latch_page(p)) ? nullptr : read_target(a);
 
     uint8_t* w = nullptr;
     if (p < 0xC0 || p >= 0xD0) {
@@ -152,7 +193,10 @@ uint8_t memory_read_slow(uint16_t address)
     if (machine.fe.quit_requested) emulator_exit();
     if (!machine.mem.map_valid) memory_remap();
     if ((address >> 8) == 0xC0) return io_read(address);
-    return *read_target(address);
+    // The byte comes from the ROM that answered the access itself.
+    const uint8_t value = *read_target(address);
+    if (address >= 0xC100 && address <= 0xCFFF) slot_space_access(address);
+    return value;
 }
 
 void memory_write_slow(uint16_t address, uint8_t value)
@@ -163,6 +207,7 @@ void memory_write_slow(uint16_t address, uint8_t value)
         io_write(address, value);
         return;
     }
+    if (address >= 0xC100 && address <= 0xCFFF) slot_space_access(address);
     uint32_t index = 0;
     uint8_t* target = write_target(address, index);
     if (!target) return; // ROM, slot space or write-protected language card

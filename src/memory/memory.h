@@ -13,9 +13,10 @@ void memory_write_slow(uint16_t address, uint8_t value);
 // Rebuilds the decode cache from the current configuration. Whoever changes
 // a field the map depends on without going through the I/O page must call
 // it afterwards: lc_read, lc_write, store80, ramrd, ramwrt, intcxrom, altzp,
-// slotc3rom, page2, iie_active, iie_64k (the reset key's language-card step
-// is covered by text_defaults, which remaps). The slot-6 ROM needs no call:
-// the disk-mounted state is asked for on every load of $C600-$C6FF.
+// slotc3rom, intc8rom, page2, hires, iie_active, iie_64k (the reset key's
+// language-card step is covered by text_defaults, which remaps). The slot-6
+// ROM needs no call: the disk-mounted state is asked for on every load of
+// $C600-$C6FF.
 void memory_remap();
 // Rebuilds pages first-last only (the whole map if it was never built).
 void memory_remap_pages(int first, int last);

@@ -33,6 +33,7 @@ struct SoftSwitches {
     int intcxrom;   // $C006 / $C007, status $C015
     int altzp;      // $C008 / $C009, status $C016
     int slotc3rom;  // $C00A / $C00B, status $C017
+    int intc8rom;   // latch: set by $C3xx with SLOTC3ROM off, cleared by $CFFF; no status
     int col80;      // $C00C / $C00D (128K only), status $C01F
     int altcharset; // $C00E / $C00F, status $C01E
     int graphics;   // $C051 off / $C050 on, status $C01A inverted

@@ -50,11 +50,13 @@ void video_store_hook(uint32_t index, uint8_t value)
 }
 
 //   graphics  mixed/line   hires  col80   layer
-//   0         -            -      0       text40[page2]
+//   0         -            -      0       text40[page]
 //   0         -            -      1       text80
-//   1         full or <160 1      -       hires[page2]
-//   1         full or <160 0      -       lores[page2]
+//   1         full or <160 1      -       hires[page]
+//   1         full or <160 0      -       lores[page]
 //   1         mixed, >=160 -      0/1     as for graphics 0
+// page is PAGE2, except on the //e with 80STORE on: PAGE2 then chooses the
+// memory that stores reach and page 1 stays on display.
 void present_line(int n)
 {
     SDL_Surface* s = machine.fe.screen_surface;
@@ -63,7 +65,7 @@ void present_line(int n)
 
     const SoftSwitches& sw = machine.sw;
     VideoState& v = machine.video;
-    const int page = sw.page2 ? 1 : 0;
+    const int page = (sw.page2 && !(machine.fe.iie_active && sw.store80)) ? 1 : 0;
     const VideoLayer* layer = sw.col80 ? &v.layer_text80 : &v.layer_text40[page];
     if (sw.graphics && (!sw.mixed || n < 160))
         layer = sw.hires ? &v.layer_hires[page] : &v.layer_lores[page];

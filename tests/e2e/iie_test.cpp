@@ -14,9 +14,9 @@ TEST_F(E2E, IIeEightyColumnsAndLowerCase)
     ASSERT_TRUE(wait_for_text(app, "1980,1982", 180000, shot("boot")));
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("boot")));
 
-    // The 80-column firmware shows at $C300 only once SLOTC3ROM is set
-    // (store $C00B); without it PR#3 runs into empty slot space.
-    ASSERT_TRUE(x_command(app, "poke 49163,0:pr#3"));
+    // PR#3 starts the //e's own 80-column firmware at $C300, as on the
+    // machine.
+    ASSERT_TRUE(x_command(app, "pr#3"));
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("pr3"), true));
     ASSERT_TRUE(x_command(app, "home", "]", true));
     ASSERT_TRUE(wait_for_prompt(app, "]", 10000, shot("home"), true));

@@ -165,6 +165,7 @@ static void dirty_machine()
     SoftSwitches& sw = machine.sw;
     sw.store80 = sw.ramrd = sw.ramwrt = sw.intcxrom = 1;
     sw.altzp = sw.slotc3rom = sw.col80 = sw.altcharset = 1;
+    sw.intc8rom = 1;
     sw.graphics = 1;
 }
 
@@ -207,7 +208,8 @@ TEST_F(EventCommandTest, ControlFTwelveOnTheIIeClearsItsSwitches)
     press(SDLK_F12, KMOD_LCTRL | KMOD_LALT);
     expect_common_reset();
     const SoftSwitches& sw = machine.sw;
-    for (int flag : {sw.store80, sw.ramrd, sw.ramwrt, sw.intcxrom, sw.altzp, sw.slotc3rom, sw.col80, sw.altcharset})
+    for (int flag : {sw.store80, sw.ramrd, sw.ramwrt, sw.intcxrom, sw.altzp, sw.slotc3rom, sw.col80, sw.altcharset,
+                     sw.intc8rom})
         EXPECT_EQ(flag, 0);
     EXPECT_EQ(machine.cpu.reg.pc, 0x1234);
 }

@@ -52,11 +52,44 @@ inline bool bring_testdata(std::initializer_list<std::pair<const char*, const ch
 #define ASSERT_FIRMWARE_BUILT() \
     ASSERT_TRUE(file_exists(firmware_dir + "/massstor.rom")) << "no firmware in " << firmware_dir
 
+// A text row as the display shows it: with the //e's 80 columns on, the
+// auxiliary half holds columns 1, 3, 5, ... and the main half 2, 4, 6, ...;
+// otherwise text page 1 of main RAM.
+inline std::string shown_row(int row)
+{
+    if (!machine.sw.col80) return screen_row(row);
+    const uint16_t start = static_cast<uint16_t>(0x400 + 0x80 * (row % 8) + 0x28 * (row / 8));
+    std::string s;
+    for (int c = 0; c < 80; ++c) {
+        const uint8_t v = machine.mem.ram[(c % 2 == 0 ? 0x10000 : 0) + start + c / 2];
+        uint8_t ch = v >= 0x80 ? (v & 0x7F) : (v & 0x3F);
+        if (ch < 0x20) ch = static_cast<uint8_t>(ch + 0x40);
+        s.push_back(static_cast<char>(ch));
+    }
+    return s;
+}
+
+inline std::string shown_text()
+{
+    std::string s;
+    for (int r = 0; r < 24; ++r) s += shown_row(r) + '\n';
+    return s;
+}
+
+inline bool run_until_shown(const std::string& text, uint64_t budget)
+{
+    for (uint64_t spent = 0; spent < budget; spent += 100000) {
+        if (shown_text().find(text) != std::string::npos) return true;
+        run_cycles(100000);
+    }
+    return shown_text().find(text) != std::string::npos;
+}
+
 inline std::string screen_dump()
 {
     char pc[32];
     std::snprintf(pc, sizeof pc, "pc=$%04X", machine.cpu.reg.pc);
-    return std::string("\n") + pc + " screen:\n" + screen_text();
+    return std::string("\n") + pc + " screen:\n" + shown_text();
 }
 
 // Runs until the cursor row holds nothing but the prompt character (column 1
@@ -72,7 +105,7 @@ inline bool run_until_bare_prompt(char prompt, uint64_t budget)
     for (uint64_t spent = 0; spent <= budget; spent += 100000) {
         const int cv = machine.mem.ram[0x25];
         const bool quiet = !machine.disk.drive[0].motor && !machine.disk.drive[1].motor;
-        steady = (quiet && cv < 24 && bare(screen_row(cv))) ? steady + 1 : 0;
+        steady = (quiet && cv < 24 && bare(shown_row(cv))) ? steady + 1 : 0;
         if (steady == 20) return true;
         run_cycles(100000);
     }

@@ -155,6 +155,36 @@ TEST(LanguageCard, IieReadsItsOwnRomAndThe64KKeepsTheCardInMainRam)
     EXPECT_EQ(read_byte(0xD010), 0x5C);
 }
 
+// The //e moves its card's RAM with ALTZP, together with zero page and the
+// stack; the card state (bank, read, write) applies to whichever half is in.
+TEST(LanguageCard, AltzpChoosesTheMainOrAuxiliaryCardOnThe128KIIe)
+{
+    memory_test_machine(Config::IIE_128K);
+    MemoryMap& m = machine.mem;
+    touch(0xC083);
+    touch(0xC083);
+    write_byte(0xD123, 0x11); // main, bank 2
+    write_byte(0xE123, 0x12);
+    write_byte(0xC009, 0);
+    write_byte(0xD123, 0x21); // aux, bank 2
+    write_byte(0xE123, 0x22);
+    EXPECT_EQ(m.ram[0x0C123], 0x11);
+    EXPECT_EQ(m.ram[0x0E123], 0x12);
+    EXPECT_EQ(m.ram[0x1C123], 0x21);
+    EXPECT_EQ(m.ram[0x1E123], 0x22);
+    EXPECT_EQ(read_byte(0xD123), 0x21);
+    touch(0xC08B); // bank 1, still aux
+    touch(0xC08B);
+    write_byte(0xD123, 0x23);
+    EXPECT_EQ(m.ram[0x1D123], 0x23);
+    write_byte(0xC008, 0);
+    EXPECT_EQ(read_byte(0xE123), 0x12);
+    EXPECT_EQ(read_byte(0xD123), m.ram[0x0D123]);
+    touch(0xC080);
+    EXPECT_EQ(read_byte(0xD123), 0x11);
+    EXPECT_EQ(read_byte(0xC016), 0x0D);
+}
+
 // ---- //e auxiliary memory --------------------------------------------------
 
 TEST(IieBanking, RamwrtAndAltzpChooseTheHalfOfStores)
@@ -187,7 +217,7 @@ TEST(IieBanking, RamwrtAndAltzpChooseTheHalfOfStores)
     EXPECT_EQ(m.ram[0x0250], 0x44);
 }
 
-TEST(IieBanking, Store80WithPage2MovesTextPage1AndHiresPage1)
+TEST(IieBanking, Store80GivesTextPage1AndWithHiresHiresPage1ToPage2)
 {
     memory_test_machine(Config::IIE_128K);
     MemoryMap& m = machine.mem;
@@ -195,14 +225,18 @@ TEST(IieBanking, Store80WithPage2MovesTextPage1AndHiresPage1)
     write_byte(0xC055, 0);
     ASSERT_EQ(machine.sw.hires, 0);
     write_byte(0x0400, 0xC1);
-    write_byte(0x2000, 0xC2);
+    write_byte(0x2000, 0xC2); // HIRES off: RAMWRT decides
     write_byte(0x0800, 0xC3);
     write_byte(0x4000, 0xC4);
     EXPECT_EQ(m.ram[0x10400], 0xC1);
-    EXPECT_EQ(m.ram[0x12000], 0xC2);
+    EXPECT_EQ(m.ram[0x02000], 0xC2);
     EXPECT_EQ(m.ram[0x0800], 0xC3);
     EXPECT_EQ(m.ram[0x4000], 0xC4);
     EXPECT_EQ(read_byte(0x07FF), m.ram[0x107FF]);
+    EXPECT_EQ(read_byte(0x3FFF), m.ram[0x03FFF]);
+    touch(0xC057);
+    write_byte(0x2000, 0xC5);
+    EXPECT_EQ(m.ram[0x12000], 0xC5);
     EXPECT_EQ(read_byte(0x3FFF), m.ram[0x13FFF]);
 
     touch(0xC054);
@@ -210,10 +244,88 @@ TEST(IieBanking, Store80WithPage2MovesTextPage1AndHiresPage1)
     EXPECT_EQ(m.ram[0x0400], 0xD1);
     EXPECT_EQ(read_byte(0x0400), 0xD1);
 
-    // RAMWRT wins over 80STORE.
+    // 80STORE wins over RAMRD and RAMWRT: PAGE2 off keeps the pages main.
     write_byte(0xC005, 0);
+    write_byte(0xC003, 0);
     write_byte(0x0401, 0xD2);
-    EXPECT_EQ(m.ram[0x10401], 0xD2);
+    write_byte(0x2001, 0xD3);
+    write_byte(0x0801, 0xD4);
+    EXPECT_EQ(m.ram[0x0401], 0xD2);
+    EXPECT_EQ(m.ram[0x2001], 0xD3);
+    EXPECT_EQ(m.ram[0x10801], 0xD4);
+    EXPECT_EQ(read_byte(0x0401), 0xD2);
+    // HIRES off hands $2000-$3FFF back to RAMRD/RAMWRT.
+    touch(0xC056);
+    EXPECT_EQ(read_byte(0x2001), m.ram[0x12001]);
+}
+
+// Where loads and stores land on the 128K //e for every setting of the six
+// switches, on both sides of each range's edges and in both card banks.
+// Each setting is reached from each of its neighbours, so every switch's own
+// rebuild of the decode cache is tried alone, in every context.
+TEST(IieBanking, EverySwitchSettingOnTheAddressesThatMatter)
+{
+    enum Rule { ZP, RAM, TEXT, HIRES, CARD };
+    struct Probe {
+        uint16_t address;
+        Rule rule;
+    };
+    static constexpr Probe probes[] = {
+        {0x0000, ZP},   {0x01FF, ZP},   {0x0200, RAM},   {0x03FF, RAM},   {0x0400, TEXT}, {0x07FF, TEXT},
+        {0x0800, RAM},  {0x1FFF, RAM},  {0x2000, HIRES}, {0x3FFF, HIRES}, {0x4000, RAM},  {0xBFFF, RAM},
+        {0xD000, CARD}, {0xDFFF, CARD}, {0xE000, CARD},  {0xFFFF, CARD},
+    };
+    auto apply = [](int bits) {
+        write_byte(bits & 1 ? 0xC009 : 0xC008, 0);
+        write_byte(bits & 2 ? 0xC003 : 0xC002, 0);
+        write_byte(bits & 4 ? 0xC005 : 0xC004, 0);
+        write_byte(bits & 8 ? 0xC001 : 0xC000, 0);
+        touch(bits & 16 ? 0xC055 : 0xC054);
+        touch(bits & 32 ? 0xC057 : 0xC056);
+    };
+    memory_test_machine(Config::IIE_128K);
+    MemoryMap& m = machine.mem;
+    for (int bank : {1, 2})
+        for (int bits = 0; bits < 64; ++bits)
+            for (int flip = 0; flip < 6; ++flip) {
+                touch(bank == 1 ? 0xC08B : 0xC083);
+                touch(bank == 1 ? 0xC08B : 0xC083);
+                apply(bits ^ (1 << flip));
+                memory_remap(); // the cache as the neighbour has it
+                apply(bits);
+                const bool altzp = bits & 1, ramrd = bits & 2, ramwrt = bits & 4;
+                const bool store80 = bits & 8, page2 = bits & 16, hires = bits & 32;
+                auto aux = [&](Rule r, bool store) {
+                    switch (r) {
+                    case ZP:
+                    case CARD: return altzp;
+                    case TEXT:
+                        if (store80) return page2;
+                        break;
+                    case HIRES:
+                        if (store80 && hires) return page2;
+                        break;
+                    case RAM: break;
+                    }
+                    return store ? ramwrt : ramrd;
+                };
+                for (const Probe& p : probes) {
+                    const uint16_t a = p.address;
+                    const long down = (p.rule == CARD && bank == 2 && a < 0xE000) ? 0x1000 : 0;
+                    const long main = a - down, other = main + 0x10000;
+                    const long load = aux(p.rule, false) ? other : main;
+                    const long store = aux(p.rule, true) ? other : main;
+                    char what[80];
+                    std::snprintf(what, sizeof what, "$%04X switches %02x from %02x bank %d", a, bits,
+                                  bits ^ (1 << flip), bank);
+                    m.ram[main] = 0x5A;
+                    m.ram[other] = 0xA5;
+                    ASSERT_EQ(read_byte(a), m.ram[load]) << what;
+                    write_byte(a, 0x3C);
+                    ASSERT_EQ(m.ram[store], 0x3C) << what;
+                    ASSERT_EQ(m.ram[store == main ? other : main], store == main ? 0xA5 : 0x5A) << what;
+                }
+            }
 }
 
 TEST(IieBanking, Store80HasNoEffectOutsideIieMode)
@@ -249,42 +361,115 @@ TEST(IieBanking, The64KFoldsEveryAuxiliaryChoiceOntoMain)
 
 // ---- Slot and internal ROM space ---------------------------------------------
 
-TEST(SlotRom, C300FollowsSlotc3romAndThe64KNeverShowsIt)
+// The //e's own 80-column firmware answers at $C300 while SLOTC3ROM is off,
+// as its reset code leaves it; $C00B hands the page to slot 3, which is
+// empty. The 64K machine shows no firmware there.
+TEST(SlotRom, C300IsTheInternalFirmwareWhileSlotc3romIsOff)
 {
     memory_test_machine(Config::IIE_128K);
-    EXPECT_EQ(read_byte(0xC300), 0xFF);
+    const MemoryMap& m = machine.mem;
+    EXPECT_EQ(read_byte(0xC300), m.rom_iie[0x200]);
+    EXPECT_EQ(read_byte(0xC3FF), m.rom_iie[0x2FF]);
     write_byte(0xC00B, 0);
-    EXPECT_EQ(read_byte(0xC300), machine.mem.rom_iie[0x200]);
-    EXPECT_EQ(read_byte(0xC3FF), machine.mem.rom_iie[0x2FF]);
-    write_byte(0xC00A, 0);
-    EXPECT_EQ(read_byte(0xC300), 0xFF);
-
-    memory_test_machine(Config::IIE_64K);
-    write_byte(0xC00B, 0);
-    EXPECT_EQ(machine.sw.slotc3rom, 1);
+    EXPECT_EQ(read_byte(0xC017), 0x8D);
     EXPECT_EQ(read_byte(0xC300), 0xFF);
     write_byte(0xC007, 0); // internal ROM over the whole range wins
-    EXPECT_EQ(read_byte(0xC300), machine.mem.rom_iie[0x200]);
+    EXPECT_EQ(read_byte(0xC300), m.rom_iie[0x200]);
+    write_byte(0xC006, 0);
+    write_byte(0xC00A, 0);
+    EXPECT_EQ(read_byte(0xC017), 0x0D);
+    EXPECT_EQ(read_byte(0xC3FF), m.rom_iie[0x2FF]);
 
-    memory_test_machine(Config::IIPLUS);
+    memory_test_machine(Config::IIE_64K);
+    EXPECT_EQ(read_byte(0xC300), 0xFF);
     write_byte(0xC00B, 0);
     EXPECT_EQ(read_byte(0xC300), 0xFF);
+    write_byte(0xC007, 0);
+    EXPECT_EQ(read_byte(0xC300), m.rom_iie[0x200]);
+
+    memory_test_machine(Config::IIPLUS);
+    EXPECT_EQ(read_byte(0xC300), 0xFF);
+    write_byte(0xC00B, 0);
+    EXPECT_EQ(read_byte(0xC300), 0xFF);
+}
+
+// $C800-$CFFF holds the rest of the 80-column firmware while the INTC8ROM
+// latch is set: an access (load or store) to $C3xx with SLOTC3ROM off sets
+// it, one to $CFFF clears it. Otherwise it is the slots' expansion space,
+// empty here.
+TEST(SlotRom, C800IsTheInternalRomWhileTheLatchIsSet)
+{
+    memory_test_machine(Config::IIE_128K);
+    const MemoryMap& m = machine.mem;
+    auto internal = [&] {
+        const bool first = read_byte(0xC800) == m.rom_iie[0x700];
+        const bool last = read_byte(0xCFFE) == m.rom_iie[0xEFE];
+        EXPECT_EQ(first, last);
+        if (!first) {
+            EXPECT_EQ(read_byte(0xC800), 0xFF);
+            EXPECT_EQ(read_byte(0xCC00), 0xFF);
+        }
+        return first;
+    };
+    EXPECT_FALSE(internal());
+    touch(0xC3A0);
+    EXPECT_TRUE(internal());
+    touch(0xCFFF);
+    EXPECT_FALSE(internal());
+    write_byte(0xC3A0, 0);
+    EXPECT_TRUE(internal());
+    touch(0xC3A0); // nothing to set twice
+    write_byte(0xCFFF, 0);
+    EXPECT_FALSE(internal());
+    touch(0xCFFE);
+    touch(0xC800);
+
+    // The slot's own $C3xx does not set it; a change of SLOTC3ROM does not
+    // clear it.
+    write_byte(0xC00B, 0);
+    touch(0xC300);
+    EXPECT_FALSE(internal());
+    write_byte(0xC00A, 0);
+    touch(0xC300);
+    write_byte(0xC00B, 0);
+    EXPECT_TRUE(internal());
+    EXPECT_EQ(read_byte(0xC300), 0xFF);
+
+    // INTCXROM shows the ROM whatever the latch says; $CFFF clears the
+    // latch under it too.
+    write_byte(0xC007, 0);
+    touch(0xCFFF);
+    EXPECT_TRUE(internal());
+    write_byte(0xC006, 0);
+    EXPECT_FALSE(internal());
+    write_byte(0xC007, 0);
+    write_byte(0xC00A, 0);
+    touch(0xC300);
+    write_byte(0xC006, 0);
+    EXPECT_TRUE(internal());
+
+    for (Config c : {Config::IIE_64K, Config::IIPLUS}) {
+        memory_test_machine(c);
+        touch(0xC300);
+        write_byte(0xC3A0, 0);
+        EXPECT_EQ(read_byte(0xC800), 0xFF) << int(c);
+        EXPECT_EQ(machine.sw.intc8rom, 0) << int(c);
+    }
 }
 
 TEST(SlotRom, EmptySlotsSlot5AndExpansionSpaceInEachMode)
 {
     for (Config c : {Config::IIPLUS, Config::IIE_128K}) {
         memory_test_machine(c);
-        const bool iie = c == Config::IIE_128K;
         for (uint16_t a : {0xC100, 0xC2FF, 0xC400, 0xC7FF}) EXPECT_EQ(read_byte(a), 0xFF) << std::hex << a;
         EXPECT_EQ(read_byte(0xC500), 0xA0);
         EXPECT_EQ(read_byte(0xC5FF), 0xA0 ^ 0xFF);
-        EXPECT_EQ(read_byte(0xC800), iie ? machine.mem.rom_iie[0x700] : 0xFF);
-        EXPECT_EQ(read_byte(0xCFFF), iie ? machine.mem.rom_iie[0xEFF] : 0xFF);
+        EXPECT_EQ(read_byte(0xC800), 0xFF);
+        EXPECT_EQ(read_byte(0xCFFF), 0xFF);
     }
     memory_test_machine(Config::IIE_128K);
     write_byte(0xC007, 0);
-    for (uint16_t a : {0xC100, 0xC400, 0xC500, 0xC600, 0xC7FF})
+    for (uint16_t a : {0xC100, 0xC400, 0xC500, 0xC600, 0xC7FF, 0xC800, 0xCFFF})
         EXPECT_EQ(read_byte(a), machine.mem.rom_iie[a - 0xC100]) << std::hex << a;
     write_byte(0xC006, 0);
     EXPECT_EQ(read_byte(0xC500), 0xA0);
@@ -328,11 +513,10 @@ Expect model(uint16_t a)
         bool aux;
         if (a <= 0x01FF) aux = sw.altzp;
         else if (a <= 0xBFFF) {
-            aux = store ? sw.ramwrt : sw.ramrd;
-            if (!aux && fe.iie_active && sw.store80 && sw.page2
-                && ((a >= 0x400 && a <= 0x7FF) || (a >= 0x2000 && a <= 0x3FFF)))
-                aux = true;
-        } else aux = store ? m.lc_write != 0 : m.lc_read != 0;
+            const bool text = a >= 0x400 && a <= 0x7FF, hires = a >= 0x2000 && a <= 0x3FFF;
+            if (fe.iie_active && sw.store80 && (text || (hires && sw.hires))) aux = sw.page2;
+            else aux = store ? sw.ramwrt : sw.ramrd;
+        } else aux = fe.iie_active ? sw.altzp != 0 : true;
         return (aux && !fe.iie_64k) ? 0x10000 : 0;
     };
     Expect e{};
@@ -345,9 +529,9 @@ Expect model(uint16_t a)
         e.index = -1;
         const int page = a >> 8;
         if (fe.iie_active && sw.intcxrom) e.value = m.rom_iie[a - 0xC100];
-        else if (page == 0xC3) e.value = (fe.iie_active && sw.slotc3rom && !fe.iie_64k) ? m.rom_iie[a - 0xC100] : 0xFF;
+        else if (page == 0xC3) e.value = (fe.iie_active && !sw.slotc3rom && !fe.iie_64k) ? m.rom_iie[a - 0xC100] : 0xFF;
         else if (page == 0xC5) e.value = m.rom_slot5[a - 0xC500];
-        else if (page >= 0xC8) e.value = fe.iie_active ? m.rom_iie[a - 0xC100] : 0xFF;
+        else if (page >= 0xC8) e.value = (fe.iie_active && sw.intc8rom) ? m.rom_iie[a - 0xC100] : 0xFF;
         else e.value = 0xFF; // slot 6 without a disk, empty slots
     } else {
         const long down = a <= 0xDFFF ? 0x1000 : 0;
@@ -397,6 +581,7 @@ void apply_switches(int bits)
     touch(bits & 16 ? 0xC055 : 0xC054);
     write_byte(bits & 32 ? 0xC007 : 0xC006, 0);
     write_byte(bits & 64 ? 0xC00B : 0xC00A, 0);
+    touch(bits & 128 ? 0xC057 : 0xC056);
 }
 
 // Language-card states reachable by switch accesses.
@@ -413,7 +598,8 @@ TEST(DecodeCache, EveryAddressMatchesTheRulesInEveryConfiguration)
 {
     for (Config c : {Config::IIPLUS, Config::IIPLUS_STALE_64K, Config::IIE_64K, Config::IIE_128K}) {
         memory_test_machine(c);
-        for (int bits = 0; bits < 128; ++bits) {
+        for (int n = 0; n < 256; ++n) {
+            const int bits = n ^ (n >> 1); // one switch at a time
             apply_switches(bits);
             apply_card(bits);
             char what[64];
@@ -480,6 +666,7 @@ TEST(DecodeCache, ConfigurationSetDirectlyTakesEffectAfterRemap)
     machine.fe.iie_active = 1;
     memory_remap();
     EXPECT_EQ(read_byte(0xD000), machine.mem.rom_iie[0xF00]);
+    EXPECT_EQ(read_byte(0xC300), machine.mem.rom_iie[0x200]);
     EXPECT_EQ(read_byte(0xC800), machine.mem.rom_iie[0x700]);
 
     write_byte(0xC005, 0);

@@ -91,6 +91,37 @@ TEST_F(Present, SwitchesChooseTheLayer)
     }
 }
 
+// On the //e, 80STORE makes PAGE2 choose the memory that stores reach (the
+// 80-column firmware flips it around each store to the auxiliary half);
+// page 1 stays on display. The ][+ has no 80STORE.
+TEST_F(Present, Store80KeepsPage1OnDisplayOnTheIIe)
+{
+    mark_layers();
+    struct Case {
+        int graphics, hires, col80, iie;
+        uint8_t expected;
+    } cases[] = {
+        {0, 0, 0, 1, 1}, {1, 0, 0, 1, 4}, {1, 1, 0, 1, 6}, {0, 0, 1, 1, 3}, {1, 1, 1, 1, 6},
+        {0, 0, 0, 0, 2}, {1, 1, 0, 0, 7},
+    };
+    machine.sw.store80 = 1;
+    machine.sw.page2 = 1;
+    for (const Case& c : cases) {
+        machine.sw.graphics = c.graphics;
+        machine.sw.hires = c.hires;
+        machine.sw.col80 = c.col80;
+        machine.fe.iie_active = c.iie;
+        present_line(40);
+        EXPECT_EQ(surface_pixel(100, 80), c.expected) << c.graphics << c.hires << c.col80 << c.iie;
+    }
+    machine.fe.iie_active = 1;
+    machine.sw.store80 = 0;
+    machine.sw.graphics = 0;
+    machine.sw.col80 = 0;
+    present_line(40);
+    EXPECT_EQ(surface_pixel(100, 80), 2);
+}
+
 TEST_F(Present, CopiesTheLayerColumnByColumn)
 {
     VideoLayer& l = machine.video.layer_text40[0];
