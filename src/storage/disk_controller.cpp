@@ -9,23 +9,25 @@ constexpr int32_t HALF_TRACK_MAX = 70; // a 35-track disk, plus track 35 itself
 
 bool even(int32_t half_track) { return (half_track & 1) == 0; }
 
-// $C0E0-$C0E7: phase n/2 off (even n) or on (odd n). Adjacent phases pull the
-// head one half-track; the stepper ignores phases while the motor is off.
+// $C0E1-$C0E7 odd: a phase switched on pulls the head toward itself. The
+// head stands at the phase half_track mod 4; a neighbouring phase moves it
+// one half-track, the opposite one pulls from both sides and leaves it where
+// it is. Phases switched off do nothing; the stepper ignores phases while
+// the motor is off.
 void disk_phase(uint32_t n)
 {
     DiskController& c = machine.disk;
     DiskDrive& d = c.drive[c.current_drive];
     if ((n & 1) == 0 || !d.motor) return;
-    const uint8_t phase = static_cast<uint8_t>(n >> 1);
     const int32_t old = d.half_track;
+    const int32_t pull = (static_cast<int32_t>(n >> 1) - old) & 3;
     int32_t next = old;
-    if (phase == ((d.last_phase + 1) & 3)) ++next;
-    else if (phase == ((d.last_phase + 3) & 3)) --next;
-    d.last_phase = phase;
-    if (next == old) return;
-
+    if (pull == 1) ++next;
+    else if (pull == 3) --next;
     if (next < 0) next = 0;
     if (next > HALF_TRACK_MAX) next = HALF_TRACK_MAX;
+    if (next == old) return;
+
     if (d.track_dirty && even(old)) disk_flush_track(static_cast<int>(c.current_drive));
     d.half_track = next;
     d.track_stale = 1;

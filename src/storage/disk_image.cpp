@@ -170,7 +170,6 @@ void disk_mount(int drive)
 
     d.q6 = d.q7 = d.motor = 0;
     d.half_track = 0;
-    d.last_phase = 0;
     d.track_dirty = 0;
     d.track_stale = 1;
 }

@@ -28,8 +28,7 @@ struct DiskDrive {
     uint8_t write_protected;   // sense via $C0ED reads $FF
     uint8_t track_dirty;       // buffer holds nibbles written since the load
     uint8_t track_stale;       // buffer does not yet hold the track under the head
-    int32_t half_track;        // 0..70
-    uint8_t last_phase;        // 0..3, stepper phase last switched on
+    int32_t half_track;        // 0..70; the phase under the head is half_track mod 4
     uint8_t q6;                // $C0EC off / $C0ED on: sense write protection
     uint8_t motor;             // $C0E8 off / $C0E9 on
     uint8_t q7;                // $C0EE off / $C0EF on: write mode

@@ -25,15 +25,49 @@ TEST_F(Controller, StepperFollowsAdjacentPhases)
     EXPECT_EQ(d0().half_track, 4);
     for (int p : {3, 2, 1, 0}) phase_on(p);
     EXPECT_EQ(d0().half_track, 0);
-    // Same and opposite phases hold the head.
+    // The head's own phase and the opposite one hold it.
     phase_on(0);
     phase_on(2);
     EXPECT_EQ(d0().half_track, 0);
-    EXPECT_EQ(d0().last_phase, 2);
     // Phase-off switches do nothing.
     for (int n = 0; n < 8; n += 2) sw_read(n);
     EXPECT_EQ(d0().half_track, 0);
-    EXPECT_EQ(d0().last_phase, 2);
+    // The opposite phase left no mark: phase 1 lies next to the head's.
+    phase_on(1);
+    EXPECT_EQ(d0().half_track, 1);
+}
+
+// ProDOS 2.4.3 on the ][+, as it boots: at half-track 10 it switches on
+// phase 0, opposite the head, and then steps down from there. The head
+// follows the magnets down to track 0 and stays on it, instead of ending at
+// half-track 3 and then rocking between 2 and 3 as the program tries again.
+TEST_F(Controller, RecalibrationFromTheFarPhaseReachesTrackZero)
+{
+    motor_on();
+    for (int p : {1, 2, 3, 0, 1, 2, 3, 0, 1, 2}) phase_on(p);
+    ASSERT_EQ(d0().half_track, 10);
+    const std::vector<int> expected = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0};
+    std::vector<int> seen;
+    for (int p : {0, 1, 0, 3, 2, 1, 0, 3, 2, 1, 0}) {
+        phase_on(p);
+        seen.push_back(d0().half_track);
+    }
+    EXPECT_EQ(seen, expected);
+    for (int p : {1, 0, 1, 0}) phase_on(p);
+    EXPECT_EQ(d0().half_track, 0);
+    EXPECT_EQ(sw_read(12), image_byte(0)); // track 0 under the head
+}
+
+// A seek that starts from the wrong phase still ends on the phase it
+// switches on last: from half-track 6 (phase 2), phase 0 first, then down
+// through 3, 2, 1, 0, 3, 2.
+TEST_F(Controller, SeekAfterTheFarPhaseEndsAtTheLastPhase)
+{
+    motor_on();
+    for (int p : {1, 2, 3, 0, 1, 2}) phase_on(p);
+    for (int p : {0, 3, 2, 1, 0, 3, 2}) phase_on(p);
+    EXPECT_EQ(d0().half_track, 2);
+    EXPECT_EQ(sw_read(12), image_byte(1 * TRACK_NIBBLES));
 }
 
 TEST_F(Controller, StepperStopsAtHalfTracksZeroAndSeventy)
@@ -41,8 +75,10 @@ TEST_F(Controller, StepperStopsAtHalfTracksZeroAndSeventy)
     motor_on();
     phase_on(3); // one step down from 0
     EXPECT_EQ(d0().half_track, 0);
-    int p = 3;
-    for (int i = 0; i < 90; ++i) phase_on(p = (p + 1) & 3);
+    int p = 0;
+    for (int i = 0; i < 70; ++i) phase_on(p = (p + 1) & 3);
+    EXPECT_EQ(d0().half_track, 70);
+    phase_on((p + 1) & 3); // one step up from 70
     EXPECT_EQ(d0().half_track, 70);
     phase_on((p + 3) & 3);
     EXPECT_EQ(d0().half_track, 69);
@@ -52,7 +88,6 @@ TEST_F(Controller, StepperIgnoresPhasesWhileMotorIsOff)
 {
     phase_on(1);
     EXPECT_EQ(d0().half_track, 0);
-    EXPECT_EQ(d0().last_phase, 0); // not recorded
     motor_on();
     phase_on(1);
     EXPECT_EQ(d0().half_track, 1);
