@@ -15,6 +15,7 @@
 
 #include "cpu/cpu.h"
 #include "frontend/frontend.h"
+#include "storage/disk.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ bool bench_row_is_bare_prompt(int row)
 }
 
 // The machine waits for a line when the cursor row holds the bare prompt
-// and both drives have stopped, and stays so for two million cycles (DOS
+// and both drives have stopped (their run-on over), and stays so for two million cycles (DOS
 // shows a prompt briefly before it runs HELLO). The boot ends where that
 // steady stretch began.
 void bench_boot_to_prompt(uint64_t budget)
@@ -66,7 +67,7 @@ void bench_boot_to_prompt(uint64_t budget)
     int steady = 0;
     while (spent <= budget) {
         const int cv = machine.mem.ram[0x25];
-        const bool quiet = !machine.disk.drive[0].motor && !machine.disk.drive[1].motor;
+        const bool quiet = !disk_motor_spinning();
         if (quiet && cv < 24 && bench_row_is_bare_prompt(cv)) {
             if (steady++ == 0) {
                 bench_state.boot_cycles = spent;

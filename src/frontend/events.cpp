@@ -313,6 +313,7 @@ int poll_events()
     }
     if (fe.scan_line <= 191) present_line(fe.scan_line);
     status_expiry_check();
+    disk_motor_spinning(); // a run-on ends on time also when no program looks
 
     SDL_Event event;
     while (SDL_PollEvent(&event)) {

@@ -168,7 +168,7 @@ void disk_mount(int drive)
     }
     if (d.fd >= 0 && d.kind == DISK_2MG) d.img2_dos_order = disk_2mg_dos_order(d.fd);
 
-    d.q6 = d.q7 = d.motor = 0;
+    d.q6 = d.q7 = d.motor = d.run_on = 0;
     d.half_track = 0;
     d.track_dirty = 0;
     d.track_stale = 1;
@@ -192,6 +192,7 @@ void disk_unmount(int drive)
     }
     d.track_dirty = 0;
     d.track_stale = 1; // an empty drive presents $FF, not the old image's nibbles
+    d.motor = d.run_on = 0;
 }
 
 void disk_load_track(int drive)

@@ -5,6 +5,8 @@
 #include <cstdio>
 
 inline constexpr int TRACK_NIBBLES = 6656;
+// The controller keeps the motor line up for about a second after $C0E8.
+inline constexpr uint32_t DISK_RUN_ON_CYCLES = 1'017'000;
 
 enum DiskImageKind : int32_t {
     DISK_UNKNOWN = 0,
@@ -31,6 +33,8 @@ struct DiskDrive {
     int32_t half_track;        // 0..70; the phase under the head is half_track mod 4
     uint8_t q6;                // $C0EC off / $C0ED on: sense write protection
     uint8_t motor;             // $C0E8 off / $C0E9 on
+    uint8_t run_on;            // still turning after $C0E8 (DISK_RUN_ON_CYCLES long)
+    uint32_t run_on_since;     // cycle count at the off switch
     uint8_t q7;                // $C0EE off / $C0EF on: write mode
 };
 

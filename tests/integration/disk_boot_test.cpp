@@ -1,0 +1,69 @@
+// Disks as real software drives them: a catalog change reaches the image
+// file as soon as the command is done.
+#include <cstring>
+
+#include "integration_support.h"
+
+namespace {
+
+// File type byte of a file in the DOS 3.3 catalog of an image file (DOS
+// order), read from the host file; -1 when the name is not there.
+int dos_file_type(const std::string& image, const std::string& name)
+{
+    const std::vector<uint8_t> bytes = read_file(image);
+    auto sector = [&bytes](int t, int s) { return bytes.data() + t * 4096 + s * 256; };
+    if (bytes.size() < 143360) return -1;
+    const uint8_t* vtoc = sector(17, 0);
+    int t = vtoc[1], s = vtoc[2];
+    for (int guard = 0; t != 0 && t < 35 && s < 16 && guard < 16; ++guard) {
+        const uint8_t* cat = sector(t, s);
+        for (int i = 0; i < 7; ++i) {
+            const uint8_t* e = cat + 0x0B + 35 * i;
+            if (e[0] == 0 || e[0] == 0xFF) continue;
+            std::string n;
+            for (int k = 0; k < 30; ++k) n += static_cast<char>(e[3 + k] & 0x7F);
+            n.erase(n.find_last_not_of(' ') + 1);
+            if (n == name) return e[2];
+        }
+        t = cat[1];
+        s = cat[2];
+    }
+    return -1;
+}
+
+struct DiskBoot : ::testing::Test {
+    TempWorkDir wd;
+    void SetUp() override { test_reset_machine(); }
+    void TearDown() override { disk_flush_all(); }
+};
+
+} // namespace
+
+// A change confined to the catalog track never moves the head, yet it is in
+// the image file as soon as DOS switches the motor off: with the prompt
+// back and the disk still running on, without any unmount.
+TEST_F(DiskBoot, LockIsInTheImageFileWhenTheCommandEnds)
+{
+    BRING_OR_SKIP({"roms/apple2.rom", "apple2.rom"}, {"roms/disk.rom", "disk.rom"},
+                  {"disks/blank.dsk", "disk6a.dsk"});
+    ASSERT_EQ(dos_file_type("disk6a.dsk", "HELLO"), 0x02);
+    test_startup({});
+    ASSERT_TRUE(run_until_bare_prompt(']', 300'000'000)) << screen_dump();
+    ASSERT_TRUE(type_text("LOCK HELLO\n")) << screen_dump();
+    auto run_until = [](const auto& done) {
+        for (uint64_t spent = 0; spent < 20'000'000; spent += 10'000) {
+            if (done()) return true;
+            run_cycles(10'000);
+        }
+        return false;
+    };
+    ASSERT_TRUE(run_until([] { return machine.disk.drive[0].motor != 0; }));
+    // Until the motor is switched off and the prompt is back.
+    ASSERT_TRUE(run_until([] {
+        const int cv = machine.mem.ram[0x25];
+        return !machine.disk.drive[0].motor && cv < 24 && screen_row(cv).find_first_not_of(' ', 2) == std::string::npos &&
+               screen_row(cv)[0] == ']';
+    })) << screen_dump();
+    EXPECT_TRUE(disk_motor_spinning()); // the run-on
+    EXPECT_EQ(dos_file_type("disk6a.dsk", "HELLO"), 0x82);
+}
