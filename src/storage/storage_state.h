@@ -23,7 +23,12 @@ struct DiskDrive {
     int fd = -1;               // open image, -1 when empty
     int32_t size;              // file length at mount and after each flush
     int32_t kind;              // DiskImageKind
-    uint8_t img2_dos_order;    // 2MG header names DOS sector order
+    // 2MG container (from its header, checked against the file at mount):
+    // the data area, its order and whether it holds nibble tracks.
+    uint32_t img2_offset;
+    uint32_t img2_length;
+    uint8_t img2_dos_order;
+    uint8_t img2_nibbles;
     uint32_t write_failures;   // flushes that could not write the whole track
 
     // Drive mechanics and latch mode.

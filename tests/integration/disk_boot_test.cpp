@@ -1,5 +1,6 @@
-// Disks as real software drives them: a catalog change reaches the image
-// file as soon as the command is done.
+// Disks as real software drives them: DOS 3.3 from a 2MG image with a
+// comment block, and a catalog change that reaches the image file as soon
+// as the command is done.
 #include <cstring>
 
 #include "integration_support.h"
@@ -38,6 +39,43 @@ struct DiskBoot : ::testing::Test {
 };
 
 } // namespace
+
+// A 2MG image with a comment block after its data, built from the System
+// Master: recognised by its signature under the default drive name, and
+// booted.
+TEST_F(DiskBoot, TwoImgWithACommentBlockBootsDos33)
+{
+    BRING_OR_SKIP({"roms/apple2.rom", "apple2.rom"}, {"roms/disk.rom", "disk.rom"},
+                  {"disks/dos33-master.dsk", "master.dsk"});
+    const std::vector<uint8_t> data = read_file("master.dsk");
+    ASSERT_EQ(data.size(), 143360u);
+    const std::string comment = "System Master, with a comment as image tools write one.";
+    std::vector<uint8_t> image(64, 0);
+    auto put32 = [&image](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) image[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    std::memcpy(image.data(), "2IMGKALV", 8);
+    image[8] = 64;
+    image[10] = 1;
+    put32(12, 0); // DOS order
+    put32(24, 64);
+    put32(28, 143360);
+    put32(32, 64 + 143360);
+    put32(36, static_cast<uint32_t>(comment.size()));
+    image.resize(64 + data.size() + comment.size());
+    std::copy(data.begin(), data.end(), image.begin() + 64);
+    std::copy(comment.begin(), comment.end(), image.begin() + 64 + 143360);
+    ASSERT_EQ(image.size(), 143360u + 64 + comment.size());
+    write_file("disk6a.dsk", image);
+
+    test_startup({});
+    ASSERT_EQ(machine.disk.drive[0].kind, DISK_2MG);
+    ASSERT_TRUE(run_until_bare_prompt(']', 300'000'000)) << screen_dump();
+    ASSERT_TRUE(type_text("CATALOG\n")) << screen_dump();
+    EXPECT_TRUE(run_until_screen_contains("COPY.OBJ0", 20'000'000)) << screen_dump();
+    disk_flush_all();
+    EXPECT_EQ(read_file("disk6a.dsk"), image);
+}
 
 // A change confined to the catalog track never moves the head, yet it is in
 // the image file as soon as DOS switches the motor off: with the prompt
