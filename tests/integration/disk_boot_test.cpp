@@ -1,5 +1,6 @@
 // Disks as real software drives them: DOS 3.3 from a 2MG image with a
-// comment block, and a catalog change that reaches the image file as soon
+// comment block, DOS 3.3 in Hybrid mode (the boot ROM relies on the
+// monitor's WAIT), and a catalog change that reaches the image file as soon
 // as the command is done.
 #include <cstring>
 
@@ -75,6 +76,22 @@ TEST_F(DiskBoot, TwoImgWithACommentBlockBootsDos33)
     EXPECT_TRUE(run_until_screen_contains("COPY.OBJ0", 20'000'000)) << screen_dump();
     disk_flush_all();
     EXPECT_EQ(read_file("disk6a.dsk"), image);
+}
+
+// The Disk II boot ROM calls the monitor's WAIT between steps and counts on
+// A = 0 after it; in Hybrid mode WAIT is a host service. (The System
+// Master's HELLO goes on to clear the screen through monitor routines that
+// Hybrid mode leaves as bare traps, so the freshly initialised disk, with an
+// empty HELLO, is booted here.)
+TEST_F(DiskBoot, Dos33BootsInHybridMode)
+{
+    BRING_OR_SKIP({"roms/msbasic.rom", "msbasic.rom"}, {"roms/monitor.rom", "monitor.rom"},
+                  {"roms/disk.rom", "disk.rom"}, {"disks/blank.dsk", "disk6a.dsk"});
+    test_startup({"-H"});
+    ASSERT_TRUE(run_until_bare_prompt(']', 100'000'000)) << screen_dump();
+    ASSERT_TRUE(type_text("CATALOG\n")) << screen_dump();
+    EXPECT_TRUE(run_until_screen_contains("DISK VOLUME 254", 20'000'000)) << screen_dump();
+    EXPECT_TRUE(run_until_screen_contains(" HELLO", 20'000'000)) << screen_dump();
 }
 
 // A change confined to the catalog track never moves the head, yet it is in
