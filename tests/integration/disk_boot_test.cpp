@@ -1,4 +1,5 @@
-// Disks as real software drives them: DOS 3.3 from a 2MG image with a
+// Disks as real software drives them: ProDOS 2.4.3 from a floppy (it steps
+// the head from the phase opposite it), DOS 3.3 from a 2MG image with a
 // comment block, DOS 3.3 in Hybrid mode (the boot ROM relies on the
 // monitor's WAIT), and a catalog change that reaches the image file as soon
 // as the command is done.
@@ -7,6 +8,18 @@
 #include "integration_support.h"
 
 namespace {
+
+// Mounts an image in drive 1 after start-up, before the first instruction.
+bool mount_drive1(const std::string& name)
+{
+    DiskDrive& d = machine.disk.drive[0];
+    if (d.fd >= 0) disk_unmount(0);
+    d.name.fill('\0');
+    std::memcpy(d.name.data(), name.data(), std::min<size_t>(name.size(), d.name.size() - 1));
+    d.kind = DISK_UNKNOWN;
+    disk_mount(0);
+    return d.fd >= 0;
+}
 
 // File type byte of a file in the DOS 3.3 catalog of an image file (DOS
 // order), read from the host file; -1 when the name is not there.
@@ -39,7 +52,35 @@ struct DiskBoot : ::testing::Test {
     void TearDown() override { disk_flush_all(); }
 };
 
+// Bitsy Bye, the selector that ProDOS 2.4.3 starts, lists the boot volume;
+// Return on its first entry runs BASIC.SYSTEM with the read-me viewer, which
+// reads its text from the disk.
+void boot_prodos_243(const std::vector<std::string>& args)
+{
+    test_startup(args);
+    ASSERT_TRUE(mount_drive1("prodos.po"));
+    ASSERT_EQ(machine.disk.drive[0].kind, DISK_PRODOS);
+    // The listing ends with README, then the key line.
+    ASSERT_TRUE(run_until_screen_contains("T README", 60'000'000)) << screen_dump();
+    ASSERT_TRUE(run_until_screen_contains("RETURN:SELECT", 10'000'000)) << screen_dump();
+    EXPECT_NE(screen_text().find("S6,D1:/PRODOS.2.4.3"), std::string::npos) << screen_dump();
+    EXPECT_NE(screen_text().find("BASIC.SYSTEM"), std::string::npos) << screen_dump();
+    ASSERT_NE(screen_row(2).find("VIEW.README"), std::string::npos) << screen_dump();
+    run_cycles(2'000'000);
+    ASSERT_TRUE(type_text("\r"));
+    EXPECT_TRUE(run_until_screen_contains("Changes from ProDOS 2.4.2", 100'000'000)) << screen_dump();
+}
+
 } // namespace
+
+// Not yet on the //e: there ProDOS 2.4.3 stops in its memory sizing, from
+// the floppy and from slot 5 alike, before the disk matters.
+TEST_F(DiskBoot, Prodos243BootsFromFloppyOnTheIIPlus)
+{
+    BRING_OR_SKIP({"roms/apple2.rom", "apple2.rom"}, {"roms/disk.rom", "disk.rom"},
+                  {"disks/prodos-2.4.3.po", "prodos.po"});
+    boot_prodos_243({});
+}
 
 // A 2MG image with a comment block after its data, built from the System
 // Master: recognised by its signature under the default drive name, and
