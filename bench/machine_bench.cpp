@@ -1,12 +1,14 @@
 // The whole machine in ][+ mode, started up as the program does it: frames
-// per second and emulated MHz at the idle prompt, and the time DOS 3.3 takes
-// from the reset to its prompt. Start-up runs once per process (it opens SDL
-// and the sound), so both benchmarks share it and go on from snapshots of the
-// machine record taken just after start-up and at the prompt.
+// per second and emulated MHz at the idle prompt, and the time DOS 3.3 and
+// ProDOS 2.4.3 take from the reset to their prompts. Start-up runs once per
+// process (it opens SDL and the sound), so the benchmarks share it and go on
+// from snapshots of the machine record taken just after start-up (one with
+// each disk in drive 1) and at the DOS prompt.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -15,6 +17,7 @@
 
 #include "cpu/cpu.h"
 #include "frontend/frontend.h"
+#include "storage/disk.h"
 
 namespace {
 
@@ -24,11 +27,14 @@ struct MachineBench {
     bool ready = false;
     std::string error;     // why the machine could not be made ready
     bool dos = false;      // disk.rom and the DOS 3.3 master were there
+    bool prodos = false;   // disk.rom and the ProDOS 2.4.3 disk were there
     bool prompt = false;   // the boot reached a steady prompt
-    uint64_t boot_cycles = 0;
+    uint64_t boot_cycles = 0;  // of the last boot
+    uint64_t dos_cycles = 0;   // of the first DOS boot
     double boot_wall_ms = 0;
     double boot_cpu_ms = 0;
     MachineState at_reset;  // restored before every boot
+    MachineState at_reset_prodos; // the same with the ProDOS disk in drive 1
     MachineState at_prompt; // restored before every frame run
 };
 
@@ -41,23 +47,39 @@ double thread_cpu_ms()
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-// Text page 1, the row the cursor is on, as the screen shows it.
-bool bench_row_is_bare_prompt(int row)
+// Text page 1 row, as plain ASCII.
+std::string bench_row(int row)
 {
     static constexpr uint16_t base[8] = {0x400, 0x480, 0x500, 0x580, 0x600, 0x680, 0x700, 0x780};
     const uint16_t start = static_cast<uint16_t>(base[row % 8] + 0x28 * (row / 8));
-    // Column 1 holds the cursor, whose look the blink changes.
-    if ((machine.mem.ram[start] & 0x7F) != ']') return false;
-    for (int c = 2; c < 40; ++c)
-        if ((machine.mem.ram[start + c] & 0x7F) != ' ') return false;
-    return true;
+    std::string text;
+    for (int c = 0; c < 40; ++c) text += static_cast<char>(machine.mem.ram[start + c] & 0x7F);
+    return text;
 }
 
-// The machine waits for a line when the cursor row holds the bare prompt
-// and both drives have stopped, and stays so for two million cycles (DOS
-// shows a prompt briefly before it runs HELLO). The boot ends where that
-// steady stretch began.
-void bench_boot_to_prompt(uint64_t budget)
+// The row the cursor is on holds the bare ] prompt. Column 1 holds the
+// cursor, whose look the blink changes.
+bool bench_at_basic_prompt()
+{
+    const int cv = machine.mem.ram[0x25];
+    if (cv >= 24) return false;
+    const std::string row = bench_row(cv);
+    return row[0] == ']' && row.find_first_not_of(' ', 2) == std::string::npos;
+}
+
+// ProDOS 2.4.3 starts Bitsy Bye, which lists the boot volume down to its
+// last file and shows its key line.
+bool bench_at_prodos_selector()
+{
+    return bench_row(0).rfind("S6,D1:/PRODOS.2.4.3", 0) == 0 && bench_row(18).rfind("T README", 0) == 0 &&
+           bench_row(23).rfind("RETURN:SELECT", 0) == 0;
+}
+
+// The machine waits for the user when the screen shows the prompt and both
+// drives have stopped (their run-on over), and stays so for two million
+// cycles (DOS shows a prompt briefly before it runs HELLO). The boot ends
+// where that steady stretch began.
+void bench_boot_to_prompt(uint64_t budget, bool (*at_prompt)())
 {
     bench_state.prompt = false;
     const auto wall0 = std::chrono::steady_clock::now();
@@ -65,9 +87,7 @@ void bench_boot_to_prompt(uint64_t budget)
     uint64_t spent = 0;
     int steady = 0;
     while (spent <= budget) {
-        const int cv = machine.mem.ram[0x25];
-        const bool quiet = !machine.disk.drive[0].motor && !machine.disk.drive[1].motor;
-        if (quiet && cv < 24 && bench_row_is_bare_prompt(cv)) {
+        if (!disk_motor_spinning() && at_prompt()) {
             if (steady++ == 0) {
                 bench_state.boot_cycles = spent;
                 bench_state.boot_wall_ms =
@@ -119,9 +139,10 @@ void bench_machine_ready()
         fs::remove_all(dir, ec);
         return;
     }
-    bench_state.dos = bench_copy("roms/disk.rom", dir / "disk.rom") &&
-                      bench_copy("disks/dos33-master.dsk", dir / "disk6a.dsk");
-    if (!bench_state.dos) fs::remove(dir / "disk.rom", ec);
+    const bool disk_rom = bench_copy("roms/disk.rom", dir / "disk.rom");
+    bench_state.dos = disk_rom && bench_copy("disks/dos33-master.dsk", dir / "disk6a.dsk");
+    bench_state.prodos = disk_rom && bench_copy("disks/prodos-2.4.3.po", dir / "prodos.po");
+    if (!bench_state.dos && !bench_state.prodos) fs::remove(dir / "disk.rom", ec);
 
     // An outside choice of driver (x11 under Xvfb) is kept.
     ::setenv("SDL_VIDEODRIVER", "dummy", 0);
@@ -139,15 +160,29 @@ void bench_machine_ready()
     // so the figures compare with earlier ones.
     machine.cpu.speed_unlimited = 1;
     machine.cpu.cpu_multiplier = 5;
+    bench_state.at_reset = machine;
+    if (bench_state.prodos) {
+        // The ProDOS disk in drive 1 instead; the master's image stays open
+        // for the DOS snapshot.
+        DiskDrive& d = machine.disk.drive[0];
+        d.fd = -1;
+        d.name.fill('\0');
+        std::memcpy(d.name.data(), "prodos.po", 9);
+        d.kind = DISK_UNKNOWN;
+        disk_mount(0);
+        bench_state.prodos = d.fd >= 0;
+        bench_state.at_reset_prodos = machine;
+        machine = bench_state.at_reset;
+    }
     fs::current_path(old_cwd, ec);
     fs::remove_all(dir, ec);
 
-    bench_state.at_reset = machine;
-    bench_boot_to_prompt(300'000'000);
+    bench_boot_to_prompt(300'000'000, bench_at_basic_prompt);
     if (!bench_state.prompt) {
         bench_state.error = "the machine never reached a steady prompt";
         return;
     }
+    bench_state.dos_cycles = bench_state.boot_cycles;
     bench_state.at_prompt = machine;
     bench_state.ready = true;
 }
@@ -202,27 +237,15 @@ void BM_machine_frames(benchmark::State& state)
 }
 BENCHMARK(BM_machine_frames)->Unit(benchmark::kMicrosecond);
 
-// Each iteration boots again from the snapshot taken after start-up. Time is
-// the host's wall clock from the reset (the first instruction) to the start
-// of the steady prompt; cpu_ms is the same span in this thread's CPU time,
-// which other load on the host does not stretch.
-void BM_machine_dos33_boot(benchmark::State& state)
+// Boots again from a snapshot in each iteration; every boot must take the
+// cycles of the first.
+void bench_boots(benchmark::State& state, const MachineState& from, bool (*at_prompt)(), uint64_t first_cycles)
 {
-    bench_machine_ready();
-    if (!bench_state.dos) {
-        state.SkipWithError("roms/disk.rom or disks/dos33-master.dsk is absent");
-        return;
-    }
-    if (!bench_state.ready) {
-        state.SkipWithError(bench_state.error.c_str());
-        return;
-    }
-    const uint64_t first_cycles = bench_state.boot_cycles;
     double wall_ms = 0;
     double cpu_ms = 0;
     for (auto _ : state) {
-        bench_restore(bench_state.at_reset);
-        bench_boot_to_prompt(300'000'000);
+        bench_restore(from);
+        bench_boot_to_prompt(300'000'000, at_prompt);
         if (!bench_state.prompt || bench_state.boot_cycles != first_cycles) {
             state.SkipWithError("a second boot did not repeat the first");
             return;
@@ -238,6 +261,24 @@ void BM_machine_dos33_boot(benchmark::State& state)
     state.counters["cpu_ms"] = cpu_ms / n;
     // A real ][+ runs 1,020,484 cycles a second on average.
     state.counters["apple_s"] = cycles / 1'020'484.0;
+}
+
+// Each iteration boots again from the snapshot taken after start-up. Time is
+// the host's wall clock from the reset (the first instruction) to the start
+// of the steady prompt; cpu_ms is the same span in this thread's CPU time,
+// which other load on the host does not stretch.
+void BM_machine_dos33_boot(benchmark::State& state)
+{
+    bench_machine_ready();
+    if (!bench_state.dos) {
+        state.SkipWithError("roms/disk.rom or disks/dos33-master.dsk is absent");
+        return;
+    }
+    if (!bench_state.ready) {
+        state.SkipWithError(bench_state.error.c_str());
+        return;
+    }
+    bench_boots(state, bench_state.at_reset, bench_at_basic_prompt, bench_state.dos_cycles);
 }
 BENCHMARK(BM_machine_dos33_boot)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -260,7 +301,7 @@ void BM_machine_dos33_boot_realtime(benchmark::State& state)
         machine.cpu.cpu_multiplier = 1;
         machine.cpu.interval_dirty = 1;
         machine.cpu.pace = {};
-        bench_boot_to_prompt(300'000'000);
+        bench_boot_to_prompt(300'000'000, bench_at_basic_prompt);
         if (!bench_state.prompt) {
             state.SkipWithError("the real-time boot never reached a steady prompt");
             return;
@@ -276,5 +317,27 @@ void BM_machine_dos33_boot_realtime(benchmark::State& state)
     state.counters["cpu_ms"] = cpu_ms / n;
 }
 BENCHMARK(BM_machine_dos33_boot_realtime)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The same for ProDOS 2.4.3 from the floppy, to its selector.
+void BM_machine_prodos243_boot(benchmark::State& state)
+{
+    bench_machine_ready();
+    if (!bench_state.prodos) {
+        state.SkipWithError("roms/disk.rom or disks/prodos-2.4.3.po is absent");
+        return;
+    }
+    if (!bench_state.ready) {
+        state.SkipWithError(bench_state.error.c_str());
+        return;
+    }
+    bench_restore(bench_state.at_reset_prodos);
+    bench_boot_to_prompt(300'000'000, bench_at_prodos_selector);
+    if (!bench_state.prompt) {
+        state.SkipWithError("ProDOS never reached a steady selector");
+        return;
+    }
+    bench_boots(state, bench_state.at_reset_prodos, bench_at_prodos_selector, bench_state.boot_cycles);
+}
+BENCHMARK(BM_machine_prodos243_boot)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -184,11 +184,9 @@ constexpr uint32_t DISK_BUSY_CYCLES = 254'250;
 
 // A disk in use or a block transfer runs unpaced: loading is as quick as
 // the host allows.
-bool storage_busy()
+bool storage_busy(bool spinning)
 {
-    const DiskController& c = machine.disk;
-    const DiskDrive& d = c.drive[c.current_drive];
-    const bool disk = d.fd >= 0 && d.motor && cpu_cycles() - c.access_stamp < DISK_BUSY_CYCLES;
+    const bool disk = spinning && cpu_cycles() - machine.disk.access_stamp < DISK_BUSY_CYCLES;
     return disk || ms_busy();
 }
 
@@ -342,6 +340,8 @@ int poll_events()
     }
     if (fe.scan_line <= 191) present_line(fe.scan_line);
     status_expiry_check();
+    // A run-on ends on time also when no program looks.
+    const bool spinning = disk_motor_spinning();
 
     // Asking the display server for new events costs a few system calls;
     // once a millisecond is far quicker than any typist. Events already
@@ -362,7 +362,7 @@ int poll_events()
         default: break;
         }
     }
-    const bool busy = storage_busy();
+    const bool busy = storage_busy(spinning);
     if (cpu.speed_unlimited == 0) cpu_pace(busy);
     return 0;
 }

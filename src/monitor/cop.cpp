@@ -3,6 +3,7 @@
 // and the rest of the monitor's command set are not provided.
 #include <cstdio>
 #include "cpu/cpu.h"
+#include "cpu/opcodes.h"
 #include "frontend/frontend.h"
 #include "memory/memory.h"
 #include "monitor/monitor.h"
@@ -64,6 +65,42 @@ void graphics_screen()
     for (int r = 0; r < 20; ++r)
         for (int col = 0; col < 40; ++col) write_byte(static_cast<uint16_t>(text_row_base[r] + col), 0x00);
     split_window();
+}
+
+// The monitor's WAIT: SEC; PHA; SBC #1; BNE (to the SBC); PLA; SBC #1; BNE
+// (to the PHA); RTS. It returns with A = 0, Z and C set, N and V clear (the
+// boot ROM of the disk controller counts on A = 0), and takes the cycles the
+// core would charge for the instructions before the RTS, which follows the
+// trap. A = 0 counts as 256; a subtraction through zero borrows, so the next
+// one takes two. Binary arithmetic, as the monitor runs it.
+void wait(CopFrame& f)
+{
+    auto cost = [](uint8_t opcode) { return uint32_t{cpu_opcodes[opcode].cycles}; };
+    constexpr uint8_t SEC = 0x38, PHA = 0x48, SBC_IMM = 0xE9, BNE = 0xD0, PLA = 0x68;
+    uint8_t a = f.a;
+    unsigned carry = 1;
+    auto subtract = [&a, &carry] {
+        const int r = a - 1 - (1 - static_cast<int>(carry));
+        carry = r >= 0;
+        a = static_cast<uint8_t>(r);
+    };
+    uint32_t cycles = cost(SEC);
+    for (;;) {
+        const uint8_t pushed = a;
+        cycles += cost(PHA);
+        do {
+            subtract();
+            cycles += cost(SBC_IMM) + cost(BNE) + (a != 0); // a taken branch costs one more
+        } while (a != 0);
+        a = pushed;
+        cycles += cost(PLA);
+        subtract();
+        cycles += cost(SBC_IMM) + cost(BNE) + (a != 0);
+        if (a == 0) break;
+    }
+    f.a = 0;
+    f.p = static_cast<uint8_t>((f.p & ~0xC3) | 0x03);
+    machine.cpu.reg.cycles += cycles;
 }
 
 // Counters are 32-bit so that ranges touching $0000 or $FFFF end.
@@ -231,6 +268,7 @@ void cop_dispatch(CopFrame& f)
     case 0xFB60: show_banner(); break;
     case 0xFC58: clear_window(); break;
     case 0xFC9C: clear_to_end_of_line(); break;
+    case 0xFCA8: wait(f); break;
     case 0xFD0C: read_key_through_hook(f); break;
     case 0xFD0F:
     case 0xFD1B: f.a = console_get_key(); break;
@@ -277,7 +315,6 @@ void cop_dispatch(CopFrame& f)
     case 0xFB1E:
     case 0xFC22:
     case 0xFC24:
-    case 0xFCA8:
     case 0xFF3A: // the bell: silent
     case 0xFF58:
     case 0xFF69:

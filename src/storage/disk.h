@@ -7,6 +7,10 @@ uint8_t disk_io_read(uint16_t address);
 void disk_io_write(uint16_t address, uint8_t value);
 // True while either drive holds an image.
 bool disk_any_mounted();
+// True while either drive's motor turns, the run-on after $C0E8 included;
+// ends a run-on whose time is up (writing back its track). Called once per
+// scan line, so that a run-on ends also when no program touches the drives.
+bool disk_motor_spinning();
 
 void disk_mount(int drive);
 void disk_unmount(int drive);

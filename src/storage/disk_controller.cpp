@@ -1,6 +1,7 @@
 // Disk II controller in slot 6: the sixteen switches at $C0E0-$C0EF, the head
-// stepper and the read/write latch. The track turns one nibble per access to
-// the latch; there is no rotation timing, bit shifting or sync detection.
+// stepper, the motor with its run-on and the read/write latch. The track
+// turns one nibble per access to the latch; there is no rotation timing, bit
+// shifting or sync detection. The run-on alone is timed, in processor cycles.
 #include "cpu/cpu.h"
 #include "storage/disk.h"
 
@@ -10,40 +11,87 @@ constexpr int32_t HALF_TRACK_MAX = 70; // a 35-track disk, plus track 35 itself
 
 bool even(int32_t half_track) { return (half_track & 1) == 0; }
 
-// $C0E0-$C0E7: phase n/2 off (even n) or on (odd n). Adjacent phases pull the
-// head one half-track; the stepper ignores phases while the motor is off.
+bool turning(const DiskDrive& d) { return d.motor || d.run_on; }
+
+// The buffer holds a changed track only for the selected drive on an even
+// half-track (writes on odd ones are dropped).
+void write_back(uint32_t drive)
+{
+    DiskDrive& d = machine.disk.drive[drive];
+    if (d.track_dirty && even(d.half_track)) disk_flush_track(static_cast<int>(drive));
+}
+
+// The run-on is measured as a difference of the wrapping cycle counter, so
+// it must be looked at within 2^32 cycles; poll_events does so every line.
+bool run_on_over(const DiskDrive& d)
+{
+    return d.run_on && cpu_cycles() - d.run_on_since >= DISK_RUN_ON_CYCLES;
+}
+
+// The motor stops at the end of its run-on: what was written meanwhile goes
+// to the image.
+void run_on_end(uint32_t drive)
+{
+    machine.disk.drive[drive].run_on = 0;
+    write_back(drive);
+}
+
+// $C0E8: the controller keeps the motor line up for about a second, so a
+// program that switches the motor on again soon finds the disk still at
+// speed. The track is written back at once, so that a finished command is
+// in the image even while the disk runs on.
+void disk_motor_off(uint32_t drive)
+{
+    DiskDrive& d = machine.disk.drive[drive];
+    if (!d.motor) return;
+    d.motor = 0;
+    d.run_on = 1;
+    d.run_on_since = cpu_cycles();
+    write_back(drive);
+}
+
+// $C0E1-$C0E7 odd: a phase switched on pulls the head toward itself. The
+// head stands at the phase half_track mod 4; a neighbouring phase moves it
+// one half-track, the opposite one pulls from both sides and leaves it where
+// it is. Phases switched off do nothing; the stepper ignores phases while
+// the motor is off (the run-on counts as on).
 void disk_phase(uint32_t n)
 {
     DiskController& c = machine.disk;
     DiskDrive& d = c.drive[c.current_drive];
-    if ((n & 1) == 0 || !d.motor) return;
-    const uint8_t phase = static_cast<uint8_t>(n >> 1);
+    if ((n & 1) == 0 || !turning(d)) return;
     const int32_t old = d.half_track;
+    const int32_t pull = (static_cast<int32_t>(n >> 1) - old) & 3;
     int32_t next = old;
-    if (phase == ((d.last_phase + 1) & 3)) ++next;
-    else if (phase == ((d.last_phase + 3) & 3)) --next;
-    d.last_phase = phase;
-    if (next == old) return;
-
+    if (pull == 1) ++next;
+    else if (pull == 3) --next;
     if (next < 0) next = 0;
     if (next > HALF_TRACK_MAX) next = HALF_TRACK_MAX;
-    if (d.track_dirty && even(old)) disk_flush_track(static_cast<int>(c.current_drive));
+    if (next == old) return;
+
+    write_back(c.current_drive);
     d.half_track = next;
     d.track_stale = 1;
 }
 
-// $C0EA/$C0EB: the buffer follows the selected drive, and so does a running motor.
+// $C0EA/$C0EB: the buffer follows the selected drive. The controller has one
+// motor line, which the select passes to the new drive: running, or running
+// on with the time it has left. The drive left behind stops.
 void disk_select(uint32_t wanted)
 {
     DiskController& c = machine.disk;
     if (wanted == c.current_drive) return;
     DiskDrive& old = c.drive[c.current_drive];
-    if (old.track_dirty && even(old.half_track)) disk_flush_track(static_cast<int>(c.current_drive));
+    write_back(c.current_drive);
     c.current_drive = wanted;
     disk_load_track(static_cast<int>(wanted));
     c.position = 0;
-    if (old.motor) c.drive[wanted].motor = 1;
+    DiskDrive& now = c.drive[wanted];
+    now.motor = old.motor;
+    now.run_on = old.run_on;
+    now.run_on_since = old.run_on_since;
     old.motor = 0;
+    old.run_on = 0;
 }
 
 // $C0EC-$C0EF: Q6 and Q7, then one latch cycle in the mode they select.
@@ -62,7 +110,7 @@ void disk_latch(uint32_t n)
     default: d.q7 = 1; break;
     }
 
-    if (!d.motor) {
+    if (!turning(d)) {
         if (!c.store_access) c.latch = 0x00;
         return;
     }
@@ -90,11 +138,20 @@ void disk_latch(uint32_t n)
 void disk_switch(uint32_t n)
 {
     DiskController& c = machine.disk;
-    if (n < 8) disk_phase(n);
-    else if (n == 8) c.drive[c.current_drive].motor = 0;
-    else if (n == 9) c.drive[c.current_drive].motor = 1;
-    else if (n < 12) disk_select(n - 10);
-    else disk_latch(n);
+    if (run_on_over(c.drive[c.current_drive])) run_on_end(c.current_drive);
+    if (n < 8) {
+        disk_phase(n);
+    } else if (n == 8) {
+        disk_motor_off(c.current_drive);
+    } else if (n == 9) {
+        DiskDrive& d = c.drive[c.current_drive];
+        d.motor = 1;
+        d.run_on = 0;
+    } else if (n < 12) {
+        disk_select(n - 10);
+    } else {
+        disk_latch(n);
+    }
 }
 
 } // namespace
@@ -120,4 +177,20 @@ void disk_io_write(uint16_t address, uint8_t value)
 bool disk_any_mounted()
 {
     return machine.disk.drive[0].fd >= 0 || machine.disk.drive[1].fd >= 0;
+}
+
+bool disk_motor_spinning()
+{
+    DiskController& c = machine.disk;
+    bool spinning = false;
+    for (uint32_t i = 0; i < 2; ++i) {
+        const DiskDrive& d = c.drive[i];
+        if (d.motor) {
+            spinning = true;
+        } else if (d.run_on) {
+            if (run_on_over(d)) run_on_end(i);
+            else spinning = true;
+        }
+    }
+    return spinning;
 }

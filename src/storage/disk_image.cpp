@@ -1,11 +1,13 @@
-// Disk images behind the Disk II drives: mounting with detection by length,
-// building a 6656-nibble track from 16 sectors or a raw nibble track, and
-// decoding a written track back into sectors. Half-tracks and timing are not
-// kept in the images; the track number in an address field is not checked.
+// Disk images behind the Disk II drives: mounting with detection by a 2MG
+// header or by length, building a 6656-nibble track from 16 sectors or a raw
+// nibble track, and decoding a written track back into sectors. Half-tracks
+// and timing are not kept in the images; the track number in an address
+// field is not checked.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -28,19 +30,38 @@ void disk_name(const DiskDrive& d, char (&out)[80])
     out[n] = '\0';
 }
 
-off_t disk_header(int32_t kind)
+// Where the image's data starts in the file.
+off_t disk_data_start(const DiskDrive& d)
 {
-    if (kind == DISK_SIMSYSTEM) return 30;
-    if (kind == DISK_2MG) return 64;
+    if (d.kind == DISK_SIMSYSTEM) return 30;
+    if (d.kind == DISK_2MG) return d.img2_offset;
     return 0;
 }
 
-bool disk_sector_kind(int32_t kind) { return kind >= DISK_DOS && kind <= DISK_2MG; }
+bool disk_nibble_tracks(const DiskDrive& d)
+{
+    return d.kind == DISK_NIBBLE || (d.kind == DISK_2MG && d.img2_nibbles);
+}
+
+bool disk_sector_tracks(const DiskDrive& d)
+{
+    return d.kind >= DISK_DOS && d.kind <= DISK_2MG && !disk_nibble_tracks(d);
+}
 
 const std::array<uint8_t, 16>& disk_sector_map(const DiskDrive& d)
 {
     if (d.kind == DISK_DOS || (d.kind == DISK_2MG && d.img2_dos_order)) return DISK_DOS_ORDER;
     return DISK_PRODOS_ORDER;
+}
+
+// How many of the n bytes at offset rel of the data area can be read. A 2MG
+// image ends where its header says (a comment may follow); the other kinds
+// read what the file holds and a short read leaves the rest.
+size_t disk_readable(const DiskDrive& d, uint64_t rel, size_t n)
+{
+    if (d.kind != DISK_2MG) return n;
+    if (rel >= d.img2_length) return 0;
+    return static_cast<size_t>(std::min<uint64_t>(n, d.img2_length - rel));
 }
 
 int32_t disk_file_length(int fd)
@@ -50,16 +71,45 @@ int32_t disk_file_length(int fd)
     return st.st_size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(st.st_size);
 }
 
-// A 2MG header carries the sector order as a little-endian word at offset 12
-// (0 DOS order, 1 ProDOS order). Images made from DOS disks use DOS order, so
-// reading them in ProDOS order would scramble every track.
-uint8_t disk_2mg_dos_order(int fd)
+uint32_t disk_le32(const uint8_t* p)
 {
-    uint8_t h[64];
-    if (pread(fd, h, sizeof h, 0) != static_cast<ssize_t>(sizeof h)) return 0;
-    if (std::memcmp(h, "2IMG", 4) != 0) return 0;
-    const uint32_t format = h[12] | h[13] << 8 | h[14] << 16 | static_cast<uint32_t>(h[15]) << 24;
-    return format == 0;
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// The 2MG header, little-endian: "2IMG", creator, header length (16 bits at
+// 8), version (10), image format (32 bits at 12: 0 DOS order, 1 ProDOS
+// order, 2 nibbles), flags (16, bit 31 locked), ProDOS blocks (20), data
+// offset (24) and length (28), comment (32, 36) and creator data (40, 44)
+// as offset and length. Fills the drive's data area from it; false when the
+// file does not start with one. The area is cut to lie within the file,
+// after the 64 header bytes and before a comment or creator block that
+// starts inside it, so that no header can send a read or write elsewhere.
+bool disk_read_2mg_header(DiskDrive& d)
+{
+    constexpr uint32_t HEADER = 64;
+    uint8_t h[HEADER];
+    if (d.fd < 0 || pread(d.fd, h, sizeof h, 0) != static_cast<ssize_t>(sizeof h)) return false;
+    if (std::memcmp(h, "2IMG", 4) != 0) return false;
+
+    const uint32_t format = disk_le32(h + 12);
+    const uint64_t size = static_cast<uint64_t>(d.size);
+    uint64_t start = std::max(disk_le32(h + 24), HEADER);
+    uint64_t length = disk_le32(h + 28);
+    // Some writers leave the length of a ProDOS-order image to the block count.
+    if (length == 0) length = static_cast<uint64_t>(disk_le32(h + 20)) * 512;
+    if (length == 0) length = size > start ? size - start : 0;
+    if (start > size) start = size;
+    length = std::min(length, size - start);
+    for (int at : {32, 40}) {
+        const uint64_t other = disk_le32(h + at);
+        if (disk_le32(h + at + 4) != 0 && other >= start && other < start + length) length = other - start;
+    }
+    d.img2_offset = static_cast<uint32_t>(start);
+    d.img2_length = static_cast<uint32_t>(length);
+    d.img2_dos_order = format == 0;
+    d.img2_nibbles = format == 2;
+    if (disk_le32(h + 16) & 0x80000000u) d.write_protected = 1;
+    return true;
 }
 
 bool disk_is_po_name(const char* name)
@@ -155,22 +205,29 @@ void disk_mount(int drive)
 
     d.write_protected = 0;
     d.size = 0;
-    d.img2_dos_order = 0;
     d.fd = open(name, O_RDWR | O_CLOEXEC);
     if (d.fd >= 0) d.size = disk_file_length(d.fd);
 
-    if (d.kind == DISK_UNKNOWN) {
+    // A 2MG image is known by its signature, whatever follows its data; the
+    // other kinds only by their length.
+    d.img2_offset = d.img2_length = 0;
+    d.img2_dos_order = d.img2_nibbles = 0;
+    const bool img2 = (d.kind == DISK_UNKNOWN || d.kind == DISK_2MG) && disk_read_2mg_header(d);
+    if (img2) {
+        d.kind = DISK_2MG;
+    } else if (d.kind == DISK_UNKNOWN) {
         if (d.size == 143390) d.kind = DISK_SIMSYSTEM;
-        else if (d.size == 143424) d.kind = DISK_2MG;
         else if (d.size > 199999) d.kind = DISK_NIBBLE;
         else if (d.size == 143360 && disk_is_po_name(name)) d.kind = DISK_PRODOS;
         else d.kind = DISK_DOS;
+    } else if (d.kind == DISK_2MG) {
+        // Named 2MG without a header: ProDOS order after 64 bytes.
+        d.img2_offset = 64;
+        d.img2_length = d.size > 64 ? static_cast<uint32_t>(d.size - 64) : 0;
     }
-    if (d.fd >= 0 && d.kind == DISK_2MG) d.img2_dos_order = disk_2mg_dos_order(d.fd);
 
-    d.q6 = d.q7 = d.motor = 0;
+    d.q6 = d.q7 = d.motor = d.run_on = 0;
     d.half_track = 0;
-    d.last_phase = 0;
     d.track_dirty = 0;
     d.track_stale = 1;
 }
@@ -193,6 +250,7 @@ void disk_unmount(int drive)
     }
     d.track_dirty = 0;
     d.track_stale = 1; // an empty drive presents $FF, not the old image's nibbles
+    d.motor = d.run_on = 0;
 }
 
 void disk_load_track(int drive)
@@ -203,15 +261,19 @@ void disk_load_track(int drive)
     c.track.fill(0xFF);
 
     // Short reads (a track beyond the end of the image) leave $FF.
-    if (d.fd >= 0 && d.kind == DISK_NIBBLE) {
-        (void)!pread(d.fd, c.track.data(), TRACK_NIBBLES, static_cast<off_t>(t) * TRACK_NIBBLES);
-    } else if (d.fd >= 0 && disk_sector_kind(d.kind)) {
+    const off_t start = disk_data_start(d);
+    if (d.fd >= 0 && disk_nibble_tracks(d)) {
+        const uint64_t rel = static_cast<uint64_t>(t) * TRACK_NIBBLES;
+        const size_t n = disk_readable(d, rel, TRACK_NIBBLES);
+        if (n) (void)!pread(d.fd, c.track.data(), n, start + static_cast<off_t>(rel));
+    } else if (d.fd >= 0 && disk_sector_tracks(d)) {
         const auto& map = disk_sector_map(d);
-        const off_t base = disk_header(d.kind) + static_cast<off_t>(t) * TRACK_BYTES;
         uint8_t data[SECTOR_BYTES];
         for (int s = 0; s < 16; ++s) {
             std::memset(data, 0xFF, sizeof data);
-            (void)!pread(d.fd, data, SECTOR_BYTES, base + map[s] * SECTOR_BYTES);
+            const uint64_t rel = static_cast<uint64_t>(t) * TRACK_BYTES + map[s] * SECTOR_BYTES;
+            const size_t n = disk_readable(d, rel, SECTOR_BYTES);
+            if (n) (void)!pread(d.fd, data, n, start + static_cast<off_t>(rel));
             disk_encode_sector(c.track.data() + s * DISK_SECTOR_NIBBLES, data, t, s);
         }
     }
@@ -232,19 +294,24 @@ void disk_flush_track(int drive)
     bool failed = false;
     // The head may stand on track 35, one past a standard image. Writing
     // there would lengthen the file, and length is how the next mount tells
-    // the kinds apart (a 2MG or SimSystem image would come back shifted by
-    // its header), so that track is written only where the file has it.
-    const auto fits = [&d, t](off_t end) { return t < DISK_STANDARD_TRACKS || end <= d.size; };
+    // the kinds apart (a SimSystem image would come back shifted by its
+    // header), so that track is written only where the file has it. A 2MG
+    // image is written only inside its data area: never the header, the
+    // comment after the data, or past the end.
+    const off_t start = disk_data_start(d);
+    const auto fits = [&d, t, start](uint64_t rel, size_t n) {
+        if (d.kind == DISK_2MG) return disk_readable(d, rel, n) == n;
+        return t < DISK_STANDARD_TRACKS || start + static_cast<off_t>(rel + n) <= d.size;
+    };
 
-    if (d.kind == DISK_NIBBLE) {
-        const off_t at = static_cast<off_t>(t) * TRACK_NIBBLES;
-        if (fits(at + TRACK_NIBBLES)) {
-            const ssize_t n = pwrite(d.fd, c.track.data(), TRACK_NIBBLES, at);
+    if (disk_nibble_tracks(d)) {
+        const uint64_t rel = static_cast<uint64_t>(t) * TRACK_NIBBLES;
+        if (fits(rel, TRACK_NIBBLES)) {
+            const ssize_t n = pwrite(d.fd, c.track.data(), TRACK_NIBBLES, start + static_cast<off_t>(rel));
             failed = n != TRACK_NIBBLES;
         }
-    } else if (disk_sector_kind(d.kind)) {
+    } else if (disk_sector_tracks(d)) {
         const auto& map = disk_sector_map(d);
-        const off_t base = disk_header(d.kind) + static_cast<off_t>(t) * TRACK_BYTES;
         auto nib = [](uint32_t x) { return machine.disk.track[x % TRACK_NIBBLES]; };
         auto mark = [&nib](uint32_t x, uint8_t a, uint8_t b, uint8_t e) {
             return nib(x) == a && nib(x + 1) == b && nib(x + 2) == e;
@@ -273,9 +340,10 @@ void disk_flush_track(int drive)
                         uint8_t data[SECTOR_BYTES];
                         // A data field with a bad checksum was cut short or
                         // overwritten: the image keeps the sector it had.
-                        const off_t at = base + (sec < 16 ? map[sec] : 0) * SECTOR_BYTES;
-                        if (disk_decode_data(c.track.data(), p, data) && sec < 16 && fits(at + SECTOR_BYTES)) {
-                            const ssize_t n = pwrite(d.fd, data, SECTOR_BYTES, at);
+                        const uint64_t rel =
+                            static_cast<uint64_t>(t) * TRACK_BYTES + (sec < 16 ? map[sec] : 0) * SECTOR_BYTES;
+                        if (disk_decode_data(c.track.data(), p, data) && sec < 16 && fits(rel, SECTOR_BYTES)) {
+                            const ssize_t n = pwrite(d.fd, data, SECTOR_BYTES, start + static_cast<off_t>(rel));
                             if (n != SECTOR_BYTES) failed = true;
                         }
                     }

@@ -5,6 +5,8 @@
 #include <cstdio>
 
 inline constexpr int TRACK_NIBBLES = 6656;
+// The controller keeps the motor line up for about a second after $C0E8.
+inline constexpr uint32_t DISK_RUN_ON_CYCLES = 1'017'000;
 
 enum DiskImageKind : int32_t {
     DISK_UNKNOWN = 0,
@@ -21,17 +23,23 @@ struct DiskDrive {
     int fd = -1;               // open image, -1 when empty
     int32_t size;              // file length at mount and after each flush
     int32_t kind;              // DiskImageKind
-    uint8_t img2_dos_order;    // 2MG header names DOS sector order
+    // 2MG container (from its header, checked against the file at mount):
+    // the data area, its order and whether it holds nibble tracks.
+    uint32_t img2_offset;
+    uint32_t img2_length;
+    uint8_t img2_dos_order;
+    uint8_t img2_nibbles;
     uint32_t write_failures;   // flushes that could not write the whole track
 
     // Drive mechanics and latch mode.
     uint8_t write_protected;   // sense via $C0ED reads $FF
     uint8_t track_dirty;       // buffer holds nibbles written since the load
     uint8_t track_stale;       // buffer does not yet hold the track under the head
-    int32_t half_track;        // 0..70
-    uint8_t last_phase;        // 0..3, stepper phase last switched on
+    int32_t half_track;        // 0..70; the phase under the head is half_track mod 4
     uint8_t q6;                // $C0EC off / $C0ED on: sense write protection
     uint8_t motor;             // $C0E8 off / $C0E9 on
+    uint8_t run_on;            // still turning after $C0E8 (DISK_RUN_ON_CYCLES long)
+    uint32_t run_on_since;     // cycle count at the off switch
     uint8_t q7;                // $C0EE off / $C0EF on: write mode
 };
 

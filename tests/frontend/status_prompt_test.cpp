@@ -123,5 +123,18 @@ TEST_F(StatusPromptTest, MountShowsTheImageKind)
     EXPECT_STREQ(d.name.data(), "game.dsk");
     EXPECT_EQ(d.kind, DISK_DOS);
     EXPECT_EQ(status_text(), padded("Disk type: DSK (DO)"));
+
+    // A 2MG image followed by a comment block: known by its signature.
+    std::vector<uint8_t> img(64 + 143360 + 91, 0);
+    std::memcpy(img.data(), "2IMG", 4);
+    img[8] = 64;
+    img[24] = 64;
+    img[28] = 0x00; // data length 143360 = $023000
+    img[29] = 0x30;
+    img[30] = 0x02;
+    write_file("game.2mg", img);
+    ASSERT_TRUE(feed_keys(std::vector<int>{SDLK_F1} + keys_of("game.2mg") + std::vector<int>{SDLK_RETURN}));
+    EXPECT_EQ(d.kind, DISK_2MG);
+    EXPECT_EQ(status_text(), padded("Disk type: 2MG (XGS)"));
     disk_unmount(0);
 }

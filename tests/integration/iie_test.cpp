@@ -200,8 +200,6 @@ TEST_F(Prodos, Prodos243FromSlot5HasItsRamDiskOnThe128KIIe)
 // started with PR#6.
 TEST_F(Prodos, Prodos243FromSlot6HasItsRamDiskOnThe128KIIe)
 {
-    GTEST_SKIP() << "ProDOS 2.x recalibrates the Disk II head by stepping; it needs the stepper "
-                    "to take its direction from the head position (disk-controller fix pending)";
     BRING_OR_SKIP({"roms/apple2e.rom", "apple2e.rom"}, {"roms/disk.rom", "disk.rom"},
                   {"disks/prodos-2.4.3.po", "prodos.po"});
     test_startup({"-E"});

@@ -94,8 +94,9 @@ inline std::string screen_dump()
 
 // Runs until the cursor row holds nothing but the prompt character (column 1
 // is the cursor, whose look differs between the machines) with the disk
-// drives stopped, and it stays so for two million cycles: the machine is
-// waiting for a line (DOS shows a prompt briefly before it runs HELLO).
+// drives stopped (their run-on over), and it stays so for two million
+// cycles: the machine is waiting for a line (DOS shows a prompt briefly
+// before it runs HELLO).
 inline bool run_until_bare_prompt(char prompt, uint64_t budget)
 {
     auto bare = [prompt](const std::string& row) {
@@ -104,7 +105,7 @@ inline bool run_until_bare_prompt(char prompt, uint64_t budget)
     int steady = 0;
     for (uint64_t spent = 0; spent <= budget; spent += 100000) {
         const int cv = machine.mem.ram[0x25];
-        const bool quiet = !machine.disk.drive[0].motor && !machine.disk.drive[1].motor;
+        const bool quiet = !disk_motor_spinning();
         steady = (quiet && cv < 24 && bare(shown_row(cv))) ? steady + 1 : 0;
         if (steady == 20) return true;
         run_cycles(100000);

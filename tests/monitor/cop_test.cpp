@@ -1,3 +1,4 @@
+#include <array>
 #include "cpu/cpu.h"
 #include "frontend/frontend.h"
 #include "monitor_helpers.h"
@@ -91,6 +92,58 @@ TEST(CopHooks, InputHookAndSlotSelection)
     EXPECT_EQ(machine.mem.ram[0x38], 0x07);
     EXPECT_EQ(machine.mem.ram[0x39], 0xC3);
     EXPECT_EQ(machine.mem.ram[0x36], 0x00);
+}
+
+// ---- WAIT ----------------------------------------------------------------------
+
+// Calls a routine with A = a from $0280 (JSR, then BRK) on the real core;
+// returns the cycles from the JSR to the BRK and leaves A and P behind.
+uint32_t call_with_a(uint16_t routine, uint8_t a)
+{
+    const std::array<uint8_t, 4> caller = {0x20, uint8_t(routine), uint8_t(routine >> 8), 0x00};
+    for (size_t i = 0; i < caller.size(); ++i) write_byte(uint16_t(0x0280 + i), caller[i]);
+    CpuRegisters& r = machine.cpu.reg;
+    r.pc = 0x0280;
+    r.s = 0xFF;
+    r.a = a;
+    r.flag_n = r.flag_v = 1; // the routine's own results must replace these
+    r.flag_c = r.flag_z = 0;
+    machine.cpu.cpu_pending = 0;
+    const uint32_t start = r.cycles;
+    while (cpu_step()) {
+    }
+    return r.cycles - start;
+}
+
+// The Disk II boot ROM calls WAIT between head steps and counts on A = 0
+// after it; the trap must also take as long as the routine, so timing
+// loops built on it keep their length. A = 0 waits longest (256, with a
+// borrow on the way).
+TEST(CopWait, TakesTheMonitorRoutinesCyclesAndLeavesAZero)
+{
+    for (int mode : {MODE_HYBRID, MODE_FULL}) {
+        fresh_console(mode);
+        machine.cpu.poll_interval = 0xFFFFFFFF;
+        read_byte(0xC083); // language card RAM at $D000-$FFFF, to hold the trap
+        read_byte(0xC083);
+        // The monitor's WAIT: SEC; PHA; SBC #1; BNE -4; PLA; SBC #1; BNE -10; RTS.
+        const std::array<uint8_t, 12> wait = {0x38, 0x48, 0xE9, 0x01, 0xD0, 0xFC,
+                                              0x68, 0xE9, 0x01, 0xD0, 0xF6, 0x60};
+        for (size_t i = 0; i < wait.size(); ++i) write_byte(uint16_t(0x0300 + i), wait[i]);
+        write_byte(0xFCA8, 0x02); // the trap pair
+        write_byte(0xFCA9, 0x60);
+        for (int a : {1, 2, 3, 0x0C, 0x56, 0x80, 0xFE, 0xFF, 0x00}) {
+            SCOPED_TRACE(a);
+            const uint32_t routine = call_with_a(0x0300, uint8_t(a));
+            const uint8_t routine_a = machine.cpu.reg.a;
+            const uint8_t routine_p = cpu_pack_p();
+            const uint32_t trap = call_with_a(0xFCA8, uint8_t(a));
+            EXPECT_EQ(trap, routine);
+            EXPECT_EQ(machine.cpu.reg.a, 0);
+            EXPECT_EQ(routine_a, 0);
+            EXPECT_EQ(cpu_pack_p(), routine_p);
+        }
+    }
 }
 
 // ---- Small services -----------------------------------------------------------

@@ -37,13 +37,15 @@ struct Image : ::testing::Test {
 
 uint8_t four_and_four(const uint8_t* p) { return static_cast<uint8_t>(((p[0] << 1) | 0x55) & p[1]); }
 
+// Without a 2MG signature only the length counts; 143424 bytes alone no
+// longer make a 2MG image (see the 2MG tests below).
 TEST_F(Image, KindIsDetectedByLength)
 {
     struct Case { const char* name; size_t size; int32_t kind; };
     const Case cases[] = {
         {"plain.dsk", 143360, DISK_DOS},    {"order.PO", 143360, DISK_PRODOS},
-        {"order.po.dsk", 143360, DISK_DOS}, {"big.po", 143424, DISK_2MG},
-        {"sim.img", 143390, DISK_SIMSYSTEM}, {"two.2mg", 143424, DISK_2MG},
+        {"order.po.dsk", 143360, DISK_DOS}, {"big.po", 143424, DISK_DOS},
+        {"sim.img", 143390, DISK_SIMSYSTEM}, {"two.2mg", 143424, DISK_DOS},
         {"n1.nib", 232960, DISK_NIBBLE},    {"n2.bin", 200000, DISK_NIBBLE},
         {"short.bin", 199999, DISK_DOS},    {"odd.po", 1000, DISK_DOS},
     };
@@ -228,15 +230,40 @@ TEST_F(Image, TracksBeyondTheImageReadAsFF)
     EXPECT_EQ(machine.disk.track[320], 0xFF);
 }
 
+void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// A 2MG header (header length 64, the format, flags, data offset and
+// length) before the data, and a comment block of n bytes after it when n > 0.
+std::vector<uint8_t> two_img(const std::vector<uint8_t>& data, uint32_t format, size_t comment = 0,
+                             uint32_t flags = 0)
+{
+    std::vector<uint8_t> bytes(64 + data.size() + comment, 0);
+    std::memcpy(bytes.data(), "2IMGtest", 8);
+    bytes[8] = 64;
+    bytes[10] = 1;
+    put32(bytes, 12, format);
+    put32(bytes, 16, flags);
+    put32(bytes, 20, format == 1 ? static_cast<uint32_t>(data.size() / 512) : 0);
+    put32(bytes, 24, 64);
+    put32(bytes, 28, static_cast<uint32_t>(data.size()));
+    if (comment) {
+        put32(bytes, 32, static_cast<uint32_t>(64 + data.size()));
+        put32(bytes, 36, static_cast<uint32_t>(comment));
+    }
+    std::copy(data.begin(), data.end(), bytes.begin() + 64);
+    for (size_t i = 0; i < comment; ++i) bytes[64 + data.size() + i] = static_cast<uint8_t>('a' + i % 26);
+    return bytes;
+}
+
 TEST_F(Image, TwoImgHeaderChoosesTheSectorOrder)
 {
+    std::vector<uint8_t> data(DSK_SIZE);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i / 256 % 16);
     for (uint8_t format : {0, 1}) {
-        std::vector<uint8_t> bytes(143424, 0);
-        std::memcpy(bytes.data(), "2IMGtest", 8);
-        bytes[8] = 64;
-        bytes[12] = format;
-        bytes[24] = 64;
-        for (size_t i = 64; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i - 64) / 256 % 16);
+        const std::vector<uint8_t> bytes = two_img(data, format);
         write_file("x.2mg", bytes);
         mount_as(0, "x.2mg");
         ASSERT_EQ(machine.disk.drive[0].kind, DISK_2MG);
@@ -246,6 +273,98 @@ TEST_F(Image, TwoImgHeaderChoosesTheSectorOrder)
         EXPECT_EQ(read_file("x.2mg"), bytes);
         disk_unmount(0);
     }
+}
+
+// A 2MG image is known by its signature whatever its length: a comment
+// block after the data (as many tools write) leaves it a 2MG image, and
+// writes change the data only, never the header or the comment.
+TEST_F(Image, TwoImgWithACommentKeepsHeaderAndComment)
+{
+    const std::vector<uint8_t> data = image_bytes(DSK_SIZE);
+    std::vector<uint8_t> expected = two_img(data, 0, 91);
+    write_file("c.2mg", expected);
+    mount_as(0, "c.2mg");
+    ASSERT_EQ(machine.disk.drive[0].kind, DISK_2MG);
+    EXPECT_EQ(machine.disk.drive[0].size, static_cast<int32_t>(DSK_SIZE + 64 + 91));
+    load(0, 34);
+    EXPECT_EQ(sector_in_buffer(1), std::vector<uint8_t>(data.begin() + 34 * 4096 + 7 * 256,
+                                                         data.begin() + 34 * 4096 + 8 * 256));
+    // Track 34, the last, written with new contents; then track 35, which
+    // the image does not have.
+    std::vector<uint8_t> sector(256, 0x3C);
+    for (int s = 0; s < 16; ++s)
+        disk_encode_sector(machine.disk.track.data() + s * DISK_SECTOR_NIBBLES, sector.data(), 34, s);
+    flush(0, 34);
+    flush(0, 35);
+    std::fill(expected.begin() + 64 + 34 * 4096, expected.begin() + 64 + 35 * 4096, 0x3C);
+    EXPECT_EQ(read_file("c.2mg"), expected);
+}
+
+// Headers that lie open nothing outside the part of their data area that
+// lies within the file, after the 64 header bytes and before the comment.
+TEST_F(Image, TwoImgHeaderThatLiesReachesNothingOutsideItsData)
+{
+    const std::vector<uint8_t> data = image_bytes(8192);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        size_t from, to; // the bytes that may be written
+    };
+    std::vector<Case> cases;
+    cases.push_back({"offset past the end", two_img(data, 0), 0, 0});
+    put32(cases.back().bytes, 24, 1u << 30);
+    cases.push_back({"offset over the header, length past the end", two_img(data, 1), 64, 64 + 8192});
+    put32(cases.back().bytes, 24, 0);
+    put32(cases.back().bytes, 28, 0xFFFFFFF0u);
+    cases.push_back({"comment inside the data", two_img(data, 0, 30), 64, 64 + 4096});
+    put32(cases.back().bytes, 32, 64 + 4096);
+
+    std::vector<uint8_t> sector(256, 0x3C);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_file("lie.2mg", c.bytes);
+        mount_as(0, "lie.2mg");
+        ASSERT_EQ(machine.disk.drive[0].kind, DISK_2MG);
+        load(0, 2);
+        // Track 2 lies outside every one of these data areas.
+        EXPECT_EQ(sector_in_buffer(0), std::vector<uint8_t>(256, 0xFF));
+        for (int t = 0; t < 36; ++t) {
+            for (int s = 0; s < 16; ++s)
+                disk_encode_sector(machine.disk.track.data() + s * DISK_SECTOR_NIBBLES, sector.data(), t, s);
+            flush(0, t);
+        }
+        disk_unmount(0);
+        std::vector<uint8_t> want = c.bytes;
+        std::fill(want.begin() + static_cast<long>(c.from), want.begin() + static_cast<long>(c.to), 0x3C);
+        EXPECT_EQ(read_file("lie.2mg"), want);
+    }
+}
+
+TEST_F(Image, TwoImgLockedFlagAndNibbleFormat)
+{
+    write_file("locked.2mg", two_img(image_bytes(DSK_SIZE), 1, 0, 0x80000000u));
+    mount_as(0, "locked.2mg");
+    EXPECT_EQ(machine.disk.drive[0].write_protected, 1);
+    disk_unmount(0);
+    write_file("open.2mg", two_img(image_bytes(DSK_SIZE), 1, 0, 0x7FFFFFFFu));
+    mount_as(0, "open.2mg");
+    EXPECT_EQ(machine.disk.drive[0].write_protected, 0);
+    disk_unmount(0);
+
+    // Nibble tracks after the header, then a comment.
+    const std::vector<uint8_t> nibbles = image_bytes(35 * TRACK_NIBBLES);
+    std::vector<uint8_t> bytes = two_img(nibbles, 2, 40);
+    write_file("nib.2mg", bytes);
+    mount_as(0, "nib.2mg");
+    ASSERT_EQ(machine.disk.drive[0].kind, DISK_2MG);
+    load(0, 34);
+    EXPECT_TRUE(std::equal(machine.disk.track.begin(), machine.disk.track.end(),
+                           nibbles.begin() + 34 * TRACK_NIBBLES));
+    machine.disk.track.fill(0x96);
+    flush(0, 34);
+    flush(0, 35);
+    std::fill(bytes.begin() + 64 + 34 * TRACK_NIBBLES, bytes.begin() + 64 + 35 * TRACK_NIBBLES, 0x96);
+    EXPECT_EQ(read_file("nib.2mg"), bytes);
 }
 
 TEST_F(Image, RealTwoImgDiskShowsItsCatalogChain)
