@@ -103,6 +103,22 @@ void wait(CopFrame& f)
     machine.cpu.reg.cycles += cycles;
 }
 
+// The monitor's VTABZ: BASCALC's text-row base for the row in A, plus the
+// window's left edge, into BASL/BASH ($28/$29), as the monitor leaves them.
+// The console needs none of it, but the monitor's own routines that Hybrid
+// mode runs from the ROM (CLREOP, CLEOLZ, SCROLL) write through BASL.
+void vtabz(CopFrame& f)
+{
+    const uint8_t row = f.a;
+    zp(ZP_BASH) = static_cast<uint8_t>(((row >> 1) & 3) | 4);
+    uint8_t t = row & 0x18;
+    if (row & 1) t = static_cast<uint8_t>(t + 0x80);
+    const unsigned carry = (t >> 6) & 1; // out of the second ASL
+    const uint8_t basl = static_cast<uint8_t>((t << 2) | t);
+    f.a = static_cast<uint8_t>(basl + zp(ZP_WNDLFT) + carry);
+    zp(ZP_BASL) = f.a;
+}
+
 // Counters are 32-bit so that ranges touching $0000 or $FFFF end.
 void memory_move()
 {
@@ -269,6 +285,11 @@ void cop_dispatch(CopFrame& f)
     case 0xFC58: clear_window(); break;
     case 0xFC9C: clear_to_end_of_line(); break;
     case 0xFCA8: wait(f); break;
+    case 0xFC22: // VTAB: the cursor row, then VTABZ
+        f.a = zp(ZP_CV);
+        vtabz(f);
+        break;
+    case 0xFC24: vtabz(f); break;
     case 0xFD0C: read_key_through_hook(f); break;
     case 0xFD0F:
     case 0xFD1B: f.a = console_get_key(); break;
@@ -313,8 +334,6 @@ void cop_dispatch(CopFrame& f)
     case 0xF847:
     case 0xF871:
     case 0xFB1E:
-    case 0xFC22:
-    case 0xFC24:
     case 0xFF3A: // the bell: silent
     case 0xFF58:
     case 0xFF69:

@@ -121,16 +121,17 @@ TEST_F(DiskBoot, TwoImgWithACommentBlockBootsDos33)
 }
 
 // The Disk II boot ROM calls the monitor's WAIT between steps and counts on
-// A = 0 after it; in Hybrid mode WAIT is a host service. (The System
-// Master's HELLO goes on to clear the screen through monitor routines that
-// Hybrid mode leaves as bare traps, so the freshly initialised disk, with an
-// empty HELLO, is booted here.)
+// A = 0 after it; in Hybrid mode WAIT is a host service. The System Master's
+// HELLO then clears the screen with the monitor's own CLREOP, which writes
+// through the row address that VTABZ, another host service, leaves in
+// BASL/BASH.
 TEST_F(DiskBoot, Dos33BootsInHybridMode)
 {
     BRING_OR_SKIP({"roms/msbasic.rom", "msbasic.rom"}, {"roms/monitor.rom", "monitor.rom"},
-                  {"roms/disk.rom", "disk.rom"}, {"disks/blank.dsk", "disk6a.dsk"});
+                  {"roms/disk.rom", "disk.rom"}, {"disks/dos33-master.dsk", "disk6a.dsk"});
     test_startup({"-H"});
-    ASSERT_TRUE(run_until_bare_prompt(']', 100'000'000)) << screen_dump();
+    ASSERT_TRUE(run_until_bare_prompt(']', 200'000'000)) << screen_dump();
+    EXPECT_TRUE(run_until_screen_contains("SYSTEM MASTER", 1'000'000)) << screen_dump();
     ASSERT_TRUE(type_text("CATALOG\n")) << screen_dump();
     EXPECT_TRUE(run_until_screen_contains("DISK VOLUME 254", 20'000'000)) << screen_dump();
     EXPECT_TRUE(run_until_screen_contains(" HELLO", 20'000'000)) << screen_dump();

@@ -146,6 +146,43 @@ TEST(CopWait, TakesTheMonitorRoutinesCyclesAndLeavesAZero)
     }
 }
 
+// VTABZ leaves the text-row address of the row in A, plus the window's left
+// edge, in BASL/BASH as the monitor's BASCALC does: Hybrid mode's CLREOP and
+// CLEOLZ, run from the ROM, write through it.
+TEST(CopVtab, LeavesBaslAndBashAsTheMonitorRoutine)
+{
+    fresh_console(MODE_HYBRID);
+    machine.cpu.poll_interval = 0xFFFFFFFF;
+    read_byte(0xC083);
+    read_byte(0xC083);
+    // VTABZ: JSR BASCALC; ADC $20; STA $28; RTS. BASCALC: PHA; LSR; AND #3;
+    // ORA #4; STA $29; PLA; AND #$18; BCC +2; ADC #$7F; STA $28; ASL; ASL;
+    // ORA $28; STA $28; RTS.
+    const std::array<uint8_t, 32> code = {
+        0x20, 0x10, 0x03, 0x65, 0x20, 0x85, 0x28, 0x60, 0, 0, 0, 0, 0, 0, 0, 0,
+        0x48, 0x4A, 0x29, 0x03, 0x09, 0x04, 0x85, 0x29, 0x68, 0x29, 0x18, 0x90, 0x02, 0x69, 0x7F, 0x85};
+    for (size_t i = 0; i < code.size(); ++i) write_byte(uint16_t(0x0300 + i), code[i]);
+    const std::array<uint8_t, 8> tail = {0x28, 0x0A, 0x0A, 0x05, 0x28, 0x85, 0x28, 0x60};
+    for (size_t i = 0; i < tail.size(); ++i) write_byte(uint16_t(0x0320 + i), tail[i]);
+    write_byte(0xFC24, 0x02);
+    write_byte(0xFC25, 0x60);
+    for (int left : {0, 7}) {
+        for (int row = 0; row < 24; ++row) {
+            SCOPED_TRACE(row);
+            write_byte(0x20, uint8_t(left));
+            call_with_a(0x0300, uint8_t(row));
+            const uint8_t a = machine.cpu.reg.a, basl = machine.mem.ram[0x28], bash = machine.mem.ram[0x29];
+            EXPECT_EQ(basl | bash << 8, text_row_base[row] + left);
+            write_byte(0x28, 0);
+            write_byte(0x29, 0);
+            call_with_a(0xFC24, uint8_t(row));
+            EXPECT_EQ(machine.cpu.reg.a, a);
+            EXPECT_EQ(machine.mem.ram[0x28], basl);
+            EXPECT_EQ(machine.mem.ram[0x29], bash);
+        }
+    }
+}
+
 // ---- Small services -----------------------------------------------------------
 
 TEST(CopServices, ZeroPageTrapMakesTheNextByteAnRts)
