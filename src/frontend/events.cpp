@@ -178,9 +178,11 @@ void toggle_speed()
         status_message("Speed: unlimited");
 }
 
-// A quarter of an emulated second: a program that leaves the motor running
-// but no longer reads the disk goes back to real time.
-constexpr uint32_t DISK_BUSY_CYCLES = 254'250;
+// Two emulated seconds: longer than DOS waits for a motor to come up to
+// speed without touching the drive, short enough that a program which
+// leaves the motor running and no longer reads the disk goes back to real
+// time.
+constexpr uint32_t DISK_BUSY_CYCLES = 2 * 1'017'000;
 
 // A disk in use or a block transfer runs unpaced: loading is as quick as
 // the host allows.
