@@ -292,29 +292,19 @@ void BM_machine_dos33_boot_realtime(benchmark::State& state)
         state.SkipWithError(bench_state.dos ? bench_state.error.c_str() : "roms/disk.rom or disks/dos33-master.dsk is absent");
         return;
     }
-    double wall_ms = 0;
-    double cpu_ms = 0;
-    double cycles = 0;
-    for (auto _ : state) {
-        bench_restore(bench_state.at_reset);
-        machine.cpu.speed_unlimited = 0;
-        machine.cpu.cpu_multiplier = 1;
-        machine.cpu.interval_dirty = 1;
-        machine.cpu.pace = {};
-        bench_boot_to_prompt(300'000'000, bench_at_basic_prompt);
-        if (!bench_state.prompt) {
-            state.SkipWithError("the real-time boot never reached a steady prompt");
-            return;
-        }
-        state.SetIterationTime(bench_state.boot_wall_ms / 1e3);
-        wall_ms += bench_state.boot_wall_ms;
-        cpu_ms += bench_state.boot_cpu_ms;
-        cycles += static_cast<double>(bench_state.boot_cycles);
+    static MachineState from;
+    from = bench_state.at_reset;
+    from.cpu.speed_unlimited = 0;
+    from.cpu.cpu_multiplier = 1;
+    from.cpu.interval_dirty = 1;
+    from.cpu.pace = {};
+    bench_restore(from);
+    bench_boot_to_prompt(300'000'000, bench_at_basic_prompt);
+    if (!bench_state.prompt) {
+        state.SkipWithError("the real-time boot never reached a steady prompt");
+        return;
     }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["cycles"] = cycles / n;
-    state.counters["wall_ms"] = wall_ms / n;
-    state.counters["cpu_ms"] = cpu_ms / n;
+    bench_boots(state, from, bench_at_basic_prompt, bench_state.boot_cycles);
 }
 BENCHMARK(BM_machine_dos33_boot_realtime)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
 
