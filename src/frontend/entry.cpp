@@ -199,22 +199,38 @@ volatile std::sig_atomic_t frontend_quit_signal = 0;
 
 static void frontend_on_signal(int) { frontend_quit_signal = 1; }
 
-void frontend_install_signal_handlers()
+// Start-up writes nothing (files are opened, never written, before the run
+// loop), so a signal then ends the process at once, as the default action
+// would. The default disposition itself cannot be left in place: SDL puts a
+// handler of its own on SIGINT and SIGTERM when it finds none, and a blocked
+// start-up never gets to read the quit event that handler posts.
+static void frontend_on_startup_signal(int sig)
+{
+    std::signal(sig, SIG_DFL);
+    std::raise(sig); // delivered as soon as the handler returns
+}
+
+static void frontend_set_handler(void (*handler)(int), int flags)
 {
     struct sigaction sa {};
-    sa.sa_handler = frontend_on_signal;
+    sa.sa_handler = handler;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
+    sa.sa_flags = flags;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 }
 
+void frontend_install_startup_signal_handlers() { frontend_set_handler(frontend_on_startup_signal, 0); }
+
+void frontend_install_signal_handlers() { frontend_set_handler(frontend_on_signal, SA_RESTART); }
+
 int kalvoran_main(int argc, char** argv)
 {
-    // Before anything is opened, so a signal during start-up waits for the
-    // first poll_events instead of killing the process with files half written.
-    frontend_install_signal_handlers();
+    frontend_install_startup_signal_handlers();
     kalvoran_startup(argc, argv);
+    // From here on the machine holds work to save: a signal waits for the
+    // next poll_events, which quits the normal way.
+    frontend_install_signal_handlers();
     cpu_run();
     emulator_exit();
 }

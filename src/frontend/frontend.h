@@ -30,6 +30,8 @@ int poll_events();
 // raises this flag, and the next poll_events quits the normal way.
 extern volatile std::sig_atomic_t frontend_quit_signal;
 void frontend_install_signal_handlers();
+// During start-up the same signals end the process at once.
+void frontend_install_startup_signal_handlers();
 void bload(const char* name);
 
 void settings_load();

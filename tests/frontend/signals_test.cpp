@@ -55,7 +55,7 @@ struct Running {
     pid_t pid = -1;
 };
 
-Running start_kalvoran()
+Running start_kalvoran(const std::vector<std::string>& env = {})
 {
     std::fflush(stdout);
     std::fflush(stderr);
@@ -67,6 +67,7 @@ Running start_kalvoran()
         ::putenv(const_cast<char*>("SDL_VIDEODRIVER=dummy"));
         ::putenv(const_cast<char*>("SDL_AUDIODRIVER=dummy"));
         ::putenv(const_cast<char*>(data_dir.c_str()));
+        for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
         if (FILE* null = std::fopen("/dev/null", "w")) {
             ::dup2(fileno(null), 1);
             ::dup2(fileno(null), 2);
@@ -84,6 +85,27 @@ int wait_for(const Running& r)
     int st = 0;
     ::waitpid(r.pid, &st, 0);
     return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
+}
+
+// Exit status as wait_for gives it, or 999 when the process is still running
+// after ms milliseconds (it is then killed).
+int wait_at_most(const Running& r, int ms)
+{
+    for (int i = 0; i < ms / 10; ++i) {
+        int st = 0;
+        if (::waitpid(r.pid, &st, WNOHANG) == r.pid) return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(r.pid, SIGKILL);
+    wait_for(r);
+    return 999;
+}
+
+// What the kernel says the process waits in ("wait_for_partner": opening a FIFO).
+std::string waiting_in(pid_t pid)
+{
+    const std::vector<uint8_t> w = read_file("/proc/" + std::to_string(pid) + "/wchan");
+    return std::string(w.begin(), w.end());
 }
 
 bool blocks_written()
@@ -165,6 +187,33 @@ TEST_P(SignalsQuit, EndsLikeTheEndKey)
 }
 
 INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalsQuit, ::testing::Values(SIGTERM, SIGINT),
+                         [](const auto& info) { return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT"); });
+
+// Start-up held up (here the sound, opened by SDL's file-writing driver on a
+// FIFO that nobody reads): the signal ends the program at once, where the
+// quit flag would wait for a poll_events that never comes.
+class SignalsStartup : public ::testing::TestWithParam<int> {
+protected:
+    TempWorkDir dir;
+};
+
+TEST_P(SignalsStartup, EndsTheProgramAtOnce)
+{
+    write_file("apple2.rom", std::vector<uint8_t>(12288, 0));
+    write_file("hdv1.hdv", std::vector<uint8_t>(512, 0));
+    ASSERT_EQ(::mkfifo("audio.fifo", 0600), 0);
+    const Running r = start_kalvoran({"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=audio.fifo"});
+    ASSERT_GT(r.pid, 0);
+    for (int i = 0; i < 500 && waiting_in(r.pid) != "wait_for_partner"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::kill(r.pid, GetParam());
+    EXPECT_EQ(wait_at_most(r, 5000), -GetParam());
+    // Nothing was written on the way: no settings file, the unit untouched.
+    EXPECT_FALSE(file_exists("kalvoran.rc"));
+    EXPECT_EQ(read_file("hdv1.hdv"), std::vector<uint8_t>(512, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalsStartup, ::testing::Values(SIGTERM, SIGINT),
                          [](const auto& info) { return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT"); });
 
 } // namespace
