@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <string>
 #include "cpu/cpu.h"
 #include "frontend/frontend.h"
 #include "memory/memory.h"
@@ -105,9 +106,9 @@ static void parse_arguments(int argc, char** argv)
         const char* arg = argv[i];
         if (arg[0] == '?') show_usage();
         if (arg[0] != '-') {
-            char text[512];
-            std::snprintf(text, sizeof text, "'%s' is not a valid parameter.", arg);
-            message_box(text, "Error", MESSAGE_ERROR);
+            // However long, the argument is shown whole.
+            const std::string text = std::string("'") + arg + "' is not a valid parameter.";
+            message_box(text.c_str(), "Error", MESSAGE_ERROR);
             end_program(EXIT_FAILED);
         }
         for (const char* p = arg + 1; *p; ++p) {
