@@ -46,7 +46,7 @@ struct DiskController {
 
 struct MassStorageUnit {
     std::array<char, 80> name;
-    FILE* file;
+    int fd = -1;               // open unit file, -1 without one
     int32_t size;              // length at start-up, or set by format
     uint8_t write_protected;
     uint8_t cached;            // block holds the block at block_number

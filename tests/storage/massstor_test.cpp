@@ -204,7 +204,7 @@ TEST_F(BlockDevice, CloseDeletesOnlyFilesThatStayedEmpty)
     ms_close_all();
     EXPECT_FALSE(file_exists("hdv1.hdv"));
     EXPECT_EQ(read_file("hdv2.hdv"), memory(0x7000, 512));
-    EXPECT_EQ(machine.ms.units[0].file, nullptr);
+    EXPECT_EQ(machine.ms.units[0].fd, -1);
 }
 
 TEST_F(BlockDevice, ReadPastTheEndOfTheFileIsAnError)
@@ -238,6 +238,46 @@ TEST_F(BlockDevice, ReadPastTheEndOfTheFileIsAnError)
     setup(1, 0, 0x7000);
     reg(0, 1);
     EXPECT_EQ(get(7), 0x27);
+}
+
+TEST_F(BlockDevice, StatusSaturatesAtTheLargestBlockCount)
+{
+    // 32 MiB is 65536 blocks, which the 16-bit registers would show as 0.
+    for (off_t size : {off_t{32} << 20, (off_t{32} << 20) + 512, off_t{1} << 31}) {
+        write_file("hdv1.hdv", {});
+        ASSERT_EQ(::truncate("hdv1.hdv", size), 0);
+        ms_mount_defaults();
+        setup(0, 0, 0);
+        reg(0, 0);
+        EXPECT_EQ(block_regs(), 65535) << size;
+        ms_close_all();
+    }
+    write_file("hdv1.hdv", {});
+    ASSERT_EQ(::truncate("hdv1.hdv", (off_t{32} << 20) - 512), 0);
+    ms_mount_defaults();
+    reg(0, 0);
+    EXPECT_EQ(block_regs(), 65535);
+}
+
+TEST_F(BlockDevice, WritesGoStraightToTheFileAndReadsSeeOtherWriters)
+{
+    write_file("hdv1.hdv", image_bytes(8 * 512));
+    ms_mount_defaults();
+    setup(0, 1, 0x7000);
+    reg(0, 1);
+    // Another writer changes block 2 under us (as a tool would): the next read
+    // of it comes from the file, not from any buffer of the stream.
+    std::vector<uint8_t> changed(512, 0x5A);
+    {
+        FILE* f = std::fopen("hdv1.hdv", "r+b");
+        ASSERT_NE(f, nullptr);
+        std::fseek(f, 2 * 512, SEEK_SET);
+        std::fwrite(changed.data(), 1, changed.size(), f);
+        std::fclose(f);
+    }
+    setup(0, 2, 0x7000);
+    reg(0, 1);
+    EXPECT_EQ(memory(0x7000, 512), changed);
 }
 
 } // namespace
