@@ -4,12 +4,14 @@
 // dropped.
 #include <cstdio>
 #include "frontend/frontend.h"
+#include "host_file.h"
 #include "memory/memory.h"
 
 void bload(const char* name)
 {
     char text[1200];
-    std::FILE* f = std::fopen(name, "rb");
+    // A folder, FIFO or device is no file to load: refused as unopenable.
+    std::FILE* f = host_fopen_regular(name);
     if (!f) {
         std::snprintf(text, sizeof text, "Cannot open file %s!", name);
         status_message(text);

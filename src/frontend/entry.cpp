@@ -9,6 +9,7 @@
 #include <string>
 #include "cpu/cpu.h"
 #include "frontend/frontend.h"
+#include "host_file.h"
 #include "memory/memory.h"
 #include "sound/sound.h"
 #include "storage/disk.h"
@@ -82,7 +83,7 @@ static constexpr RomReport rom_reports[] = {
 // little-endian; bytes past the end show as $FF.
 [[noreturn]] static void show_quikload_header()
 {
-    FILE* f = std::fopen("quikload.pg2", "rb");
+    FILE* f = host_fopen_regular("quikload.pg2");
     if (!f) {
         message_box("quikload.pg2 cannot be opened.", "Header Info", MESSAGE_INFO);
         end_program(EXIT_FAILED);

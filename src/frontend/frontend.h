@@ -20,7 +20,9 @@ int status_prompt(const char* label, char* out);
 int load_roms(int mode);
 // Opens a ROM or font image: the working directory first, then the data
 // folder beside the program (share/kalvoran), where our firmware is installed.
-FILE* rom_open(const char* name);
+// Only regular files are opened; *not_regular tells a refused one (a FIFO, a
+// device, a folder) from a missing one.
+FILE* rom_open(const char* name, bool* not_regular = nullptr);
 std::string rom_data_dir();
 // The ZELM boot banner, three rows of 40 characters.
 extern char boot_banner[3][41];

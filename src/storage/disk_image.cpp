@@ -11,6 +11,7 @@
 #include <strings.h>
 
 #include "frontend/frontend.h"
+#include "host_file.h"
 #include "storage/disk.h"
 #include "storage/disk_nibble.h"
 
@@ -156,7 +157,8 @@ void disk_mount(int drive)
     d.write_protected = 0;
     d.size = 0;
     d.img2_dos_order = 0;
-    d.fd = open(name, O_RDWR | O_CLOEXEC);
+    // Anything but a regular file is not mounted, as a missing one.
+    d.fd = host_open_regular(name, O_RDWR);
     if (d.fd >= 0) d.size = disk_file_length(d.fd);
 
     if (d.kind == DISK_UNKNOWN) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host_file.h"
 #include "memory/memory.h"
 #include "storage/massstor.h"
 
@@ -166,8 +167,9 @@ void ms_mount_defaults()
         std::memcpy(u.name.data(), names[i], std::strlen(names[i]));
         u.write_protected = 0;
         u.cached = 0;
-        // Never creates a missing file nor truncates one.
-        u.fd = names[i][0] ? open(names[i], O_RDWR | O_CLOEXEC) : -1;
+        // Never creates a missing file nor truncates one; anything but a
+        // regular file counts as missing.
+        u.fd = names[i][0] ? host_open_regular(names[i], O_RDWR) : -1;
         u.size = u.fd >= 0 ? ms_file_length(u.fd) : 0;
     }
     machine.ms.unit = 0;

@@ -316,11 +316,11 @@ TEST_F(Image, EmptyImagesAreDeletedAtUnmountUnlessWritten)
     EXPECT_FALSE(disk_any_mounted());
 }
 
-TEST_F(Image, DevicesNamedAsImagesAreNeverDeleted)
+TEST_F(Image, DevicesNamedAsImagesAreNotMounted)
 {
+    // Measuring 0 bytes, /dev/null would otherwise count as an empty image.
     mount_as(0, "/dev/null");
-    ASSERT_GE(machine.disk.drive[0].fd, 0);
-    EXPECT_EQ(machine.disk.drive[0].size, 0);
+    EXPECT_LT(machine.disk.drive[0].fd, 0);
     disk_unmount(0);
     EXPECT_TRUE(file_exists("/dev/null"));
 }
