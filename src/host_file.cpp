@@ -1,6 +1,7 @@
 #include "host_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,4 +38,23 @@ std::FILE* host_fopen_regular(const char* name, bool* not_regular)
     std::FILE* f = ::fdopen(fd, "rb");
     if (!f) ::close(fd);
     return f;
+}
+
+int host_open_image(const char* name, bool* in_use)
+{
+    *in_use = false;
+    const int fd = host_open_regular(name, O_RDWR);
+    if (fd < 0) return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return fd;
+    ::close(fd);
+    *in_use = true;
+    return host_open_regular(name, O_RDONLY);
+}
+
+void host_remove_if_empty(int fd, const char* name)
+{
+    struct stat open_st, name_st;
+    if (::fstat(fd, &open_st) != 0 || !S_ISREG(open_st.st_mode) || open_st.st_size != 0) return;
+    if (::stat(name, &name_st) != 0 || name_st.st_dev != open_st.st_dev || name_st.st_ino != open_st.st_ino) return;
+    ::unlink(name);
 }

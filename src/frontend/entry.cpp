@@ -187,6 +187,9 @@ void kalvoran_startup(int argc, char** argv)
         status_message(fe.iie_64k ? "Warning: //e support is experimental  (64K MODE)"
                                   : "Warning: //e support is experimental  (128K MODE)");
     }
+    // Shown last, over the welcome: the user must know that nothing written
+    // to that disk will be kept.
+    if (disk_any_in_use() || ms_any_in_use()) status_message(DISK_IN_USE_MESSAGE);
     text_defaults();
     if (fe.machine_mode == MODE_FULL || fe.machine_mode == MODE_HYBRID) show_banner();
 

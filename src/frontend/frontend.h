@@ -13,6 +13,8 @@ enum MessageKind : int {
 };
 
 void message_box(const char* text, const char* caption, int kind);
+// Shown when an image that another process holds is mounted.
+inline constexpr const char* DISK_IN_USE_MESSAGE = "Disk is in use: mounted write-protected";
 [[noreturn]] void fatal_error(const char* text);
 void status_message(const char* text);
 int status_prompt(const char* label, char* out);

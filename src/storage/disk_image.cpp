@@ -154,11 +154,14 @@ void disk_mount(int drive)
     char name[80];
     disk_name(d, name);
 
-    d.write_protected = 0;
     d.size = 0;
     d.img2_dos_order = 0;
-    // Anything but a regular file is not mounted, as a missing one.
-    d.fd = host_open_regular(name, O_RDWR);
+    // Anything but a regular file is not mounted, as a missing one. An image
+    // another process holds is mounted write-protected.
+    bool in_use = false;
+    d.fd = host_open_image(name, &in_use);
+    d.in_use = in_use;
+    d.write_protected = in_use;
     if (d.fd >= 0) d.size = disk_file_length(d.fd);
 
     if (d.kind == DISK_UNKNOWN) {
@@ -182,17 +185,15 @@ void disk_unmount(int drive)
     DiskDrive& d = machine.disk.drive[drive];
     if (d.fd < 0) return;
     if (d.track_dirty) disk_flush_track(drive);
-    // Only an empty regular file goes: a device or FIFO given as an image
-    // measures 0 bytes too, and must survive.
-    struct stat st;
-    const bool remove = fstat(d.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+    char name[80];
+    disk_name(d, name);
+    // An empty image goes, unless another process holds it; deleted while
+    // our lock still keeps others off.
+    if (!d.in_use) host_remove_if_empty(d.fd, name);
     close(d.fd);
     d.fd = -1;
-    if (remove) {
-        char name[80];
-        disk_name(d, name);
-        unlink(name);
-    }
+    d.in_use = 0;
+    d.write_protected = 0;
     d.track_dirty = 0;
     d.track_stale = 1; // an empty drive presents $FF, not the old image's nibbles
 }
@@ -306,6 +307,13 @@ void disk_mount_defaults()
     machine.disk.position = 0;
     machine.disk.current_drive = 0;
     machine.disk.latch = 0;
+}
+
+bool disk_any_in_use()
+{
+    for (const DiskDrive& d : machine.disk.drive)
+        if (d.fd >= 0 && d.in_use) return true;
+    return false;
 }
 
 void disk_flush_all()

@@ -2,8 +2,7 @@
 // registers at $C0D0-$C0D7. A command moves a whole block at once inside the
 // store that issues it; there is no busy time and no interrupt. Unit files are
 // read and written on their descriptors, without a buffer of our own that
-// could go stale.
-#include <fcntl.h>
+// could go stale, and are locked against a second process while mounted.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,17 +162,27 @@ void ms_mount_defaults()
     for (int i = 0; i < UNITS; ++i) {
         MassStorageUnit& u = machine.ms.units[i];
         if (u.fd >= 0) close(u.fd);
+        u.fd = -1;
         u.name.fill('\0');
         std::memcpy(u.name.data(), names[i], std::strlen(names[i]));
-        u.write_protected = 0;
         u.cached = 0;
         // Never creates a missing file nor truncates one; anything but a
-        // regular file counts as missing.
-        u.fd = names[i][0] ? host_open_regular(names[i], O_RDWR) : -1;
+        // regular file counts as missing. Held by another process, the unit
+        // is mounted write-protected.
+        bool in_use = false;
+        if (names[i][0]) u.fd = host_open_image(names[i], &in_use);
+        u.write_protected = in_use;
         u.size = u.fd >= 0 ? ms_file_length(u.fd) : 0;
     }
     machine.ms.unit = 0;
     machine.ms.status = MS_OK;
+}
+
+bool ms_any_in_use()
+{
+    for (const MassStorageUnit& u : machine.ms.units)
+        if (u.fd >= 0 && u.write_protected) return true;
+    return false;
 }
 
 void ms_close_all()
@@ -181,18 +190,16 @@ void ms_close_all()
     for (MassStorageUnit& u : machine.ms.units) {
         if (u.fd < 0) continue;
         // Measured now, not at start-up: a unit written without a format
-        // command holds data even though its size field still says 0.
-        // Only an empty regular file is deleted, never a device.
-        struct stat st;
-        const bool remove = fstat(u.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
-        close(u.fd);
-        u.fd = -1;
-        if (remove) {
+        // command holds data even though its size field still says 0. A file
+        // another process holds is not ours to delete.
+        if (!u.write_protected) {
             char name[80];
             const size_t n = strnlen(u.name.data(), u.name.size() - 1);
             std::memcpy(name, u.name.data(), n);
             name[n] = '\0';
-            unlink(name);
+            host_remove_if_empty(u.fd, name);
         }
+        close(u.fd);
+        u.fd = -1;
     }
 }

@@ -23,9 +23,10 @@ struct DiskDrive {
     int32_t kind;              // DiskImageKind
     uint8_t img2_dos_order;    // 2MG header names DOS sector order
     uint32_t write_failures;   // flushes that could not write the whole track
+    uint8_t in_use;            // another process holds the image: opened read-only
 
     // Drive mechanics and latch mode.
-    uint8_t write_protected;   // sense via $C0ED reads $FF
+    uint8_t write_protected;   // sense via $C0ED reads $FF: set while the image is in use
     uint8_t track_dirty;       // buffer holds nibbles written since the load
     uint8_t track_stale;       // buffer does not yet hold the track under the head
     int32_t half_track;        // 0..70
@@ -48,7 +49,7 @@ struct MassStorageUnit {
     std::array<char, 80> name;
     int fd = -1;               // open unit file, -1 without one
     int32_t size;              // length at start-up, or set by format
-    uint8_t write_protected;
+    uint8_t write_protected;   // another process holds the file: write and format report $2B
     uint8_t cached;            // block holds the block at block_number
     std::array<uint8_t, 512> block;
     uint16_t block_number;     // registers 4/5 while this unit is selected

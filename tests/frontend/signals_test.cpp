@@ -189,6 +189,75 @@ TEST_P(SignalsQuit, EndsLikeTheEndKey)
 INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalsQuit, ::testing::Values(SIGTERM, SIGINT),
                          [](const auto& info) { return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT"); });
 
+// The same boot block for a second process: it writes blocks 10-14 of unit
+// 0, the nibbles $C0-$FF into track 0 of drive 1, and then, as a sign that it
+// got that far, block 0 of unit 1 filled with $42.
+std::vector<uint8_t> second_boot_block()
+{
+    std::vector<uint8_t> b = boot_block;
+    b[0x12] = 10;   // LDY #10
+    b[0x29] = 15;   // CPY #15
+    b[0x36] = 0xC0; // ORA #$C0
+    b[0x3E] = 0x40; // JMP $0840
+    const std::vector<uint8_t> marker = {
+        0xA9, 0x01,             // $0840: LDA #1
+        0x8D, 0xD1, 0xC0,       // STA $C0D1     unit 1
+        0xA9, 0x00,             // LDA #0
+        0x8D, 0xD4, 0xC0,       // STA $C0D4     block 0
+        0x8D, 0xD5, 0xC0,       // STA $C0D5
+        0xA9, 0x42,             // LDA #$42
+        0xA2, 0x00,             // LDX #0
+        0x9D, 0x00, 0x10,       // $0851: STA $1000,X
+        0x9D, 0x00, 0x11,       // STA $1100,X
+        0xE8,                   // INX
+        0xD0, 0xF7,             // BNE $0851
+        0xA9, 0x02,             // LDA #2
+        0x8D, 0xD0, 0xC0,       // STA $C0D0     write
+        0x4C, 0x5F, 0x08,       // $085F: JMP $085F
+    };
+    b.insert(b.end(), marker.begin(), marker.end());
+    return b;
+}
+
+TEST_F(Signals, SecondProcessInTheSameFolderCannotWriteTheImages)
+{
+    const Running first = start_kalvoran();
+    ASSERT_GT(first.pid, 0);
+    const bool first_ran = wait_for_blocks();
+    // The second process boots its own block, and finds a unit 1 file that
+    // the first one never opened.
+    std::vector<uint8_t> hd = read_file("hdv1.hdv");
+    const std::vector<uint8_t> boot2 = second_boot_block();
+    std::copy(boot2.begin(), boot2.end(), hd.begin());
+    write_file("hdv1.hdv", hd);
+    write_file("hdv2.hdv", std::vector<uint8_t>(1024, 0));
+    const Running second = start_kalvoran();
+    ASSERT_GT(second.pid, 0);
+    bool second_ran = false;
+    for (int i = 0; i < 400 && !second_ran; ++i) {
+        const std::vector<uint8_t> hd2 = read_file("hdv2.hdv");
+        second_ran = hd2.size() >= 512 && std::all_of(hd2.begin(), hd2.begin() + 512, [](uint8_t b) { return b == 0x42; });
+        if (!second_ran) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The first quits first, so a flush by the second would be the last word.
+    ::kill(first.pid, SIGTERM);
+    EXPECT_EQ(wait_for(first), 0);
+    ::kill(second.pid, SIGTERM);
+    EXPECT_EQ(wait_for(second), 0);
+    ASSERT_TRUE(first_ran) << "the first boot block never wrote its blocks";
+    ASSERT_TRUE(second_ran) << "the second boot block never wrote its marker";
+
+    // The first one's blocks and track, none of the second one's.
+    EXPECT_TRUE(blocks_written());
+    const std::vector<uint8_t> now = read_file("hdv1.hdv");
+    ASSERT_EQ(now.size(), hd.size());
+    EXPECT_TRUE(std::all_of(now.begin() + 10 * 512, now.begin() + 15 * 512, [](uint8_t b) { return b == 0; }));
+    const std::vector<uint8_t> disk = read_file("disk6a.dsk");
+    ASSERT_EQ(disk.size(), NIB_IMAGE);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(disk[i], (i & 0x7F) | 0x80) << "nibble " << i;
+}
+
 // Start-up held up (here the sound, opened by SDL's file-writing driver on a
 // FIFO that nobody reads): the signal ends the program at once, where the
 // quit flag would wait for a poll_events that never comes.

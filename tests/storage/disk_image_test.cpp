@@ -297,6 +297,42 @@ TEST_F(Image, FailedWriteIsCountedAndReported)
     EXPECT_EQ(machine.disk.drive[0].track_dirty, 0);
 }
 
+TEST_F(Image, ImageHeldElsewhereIsMountedWriteProtected)
+{
+    write_file("img.dsk", image_bytes(DSK_SIZE));
+    write_file("empty.dsk", {});
+    mount_as(0, "img.dsk");
+    mount_as(1, "empty.dsk");
+    EXPECT_EQ(machine.disk.drive[0].write_protected, 0);
+    EXPECT_FALSE(disk_any_in_use());
+    // A second process (or the other drive of this one) gets the image
+    // read-only: its sense says protected and its stores change nothing.
+    const ChildResult r = run_in_child([this] {
+        mount_as(0, "img.dsk");
+        mount_as(1, "empty.dsk");
+        const DiskDrive& d = machine.disk.drive[0];
+        std::printf("%d%d%d%d", d.in_use, d.write_protected, machine.disk.drive[1].in_use, disk_any_in_use());
+        motor_on();
+        std::printf(" sense %02X", sw_read(13));
+        sw_read(12);
+        for (int i = 0; i < TRACK_NIBBLES; ++i) sw_write(15, 0x96);
+        std::printf(" dirty %d", d.track_dirty);
+        flush(0, 0);
+        disk_flush_all();
+    });
+    EXPECT_EQ(r.out, "1111 sense FF dirty 0");
+    EXPECT_EQ(read_file("img.dsk"), image_bytes(DSK_SIZE));
+    EXPECT_TRUE(file_exists("empty.dsk")); // held here: not the other's to delete
+
+    mount_as(1, "img.dsk");
+    EXPECT_EQ(machine.disk.drive[1].in_use, 1);
+    EXPECT_TRUE(disk_any_in_use());
+    disk_unmount(1);
+    disk_unmount(0);
+    mount_as(1, "img.dsk"); // let go: writable again
+    EXPECT_EQ(machine.disk.drive[1].write_protected, 0);
+}
+
 TEST_F(Image, EmptyImagesAreDeletedAtUnmountUnlessWritten)
 {
     write_file("empty.dsk", {});

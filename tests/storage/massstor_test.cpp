@@ -259,6 +259,46 @@ TEST_F(BlockDevice, StatusSaturatesAtTheLargestBlockCount)
     EXPECT_EQ(block_regs(), 65535);
 }
 
+TEST_F(BlockDevice, SecondProcessMountsTheUnitsWriteProtected)
+{
+    write_file("hdv1.hdv", image_bytes(8 * 512));
+    write_file("hdv2.hdv", {});
+    ms_mount_defaults(); // this process holds both files now
+    const ChildResult r = run_in_child([this] {
+        ms_mount_defaults();
+        std::printf("%d%d", machine.ms.units[0].write_protected, machine.ms.units[1].write_protected);
+        fill_memory(0x7000, 512, 9);
+        setup(0, 2, 0x7000);
+        reg(0, 2);
+        std::printf(" write %02X", get(7));
+        reg(0, 3);
+        std::printf(" format %02X", get(7));
+        setup(0, 3, 0x8000);
+        reg(0, 1);
+        std::printf(" read %02X %d", get(7), memory(0x8000, 512) == slice(image_bytes(8 * 512), 3 * 512, 512));
+        ms_close_all();
+    });
+    EXPECT_EQ(r.out, "11 write 2B format 2B read 00 1");
+    // Nothing changed, and the empty file this process holds was not deleted.
+    EXPECT_EQ(read_file("hdv1.hdv"), image_bytes(8 * 512));
+    EXPECT_TRUE(file_exists("hdv2.hdv"));
+    EXPECT_EQ(machine.ms.units[0].write_protected, 0);
+
+    // The first process writes as ever; once it has let go, a new mount may too.
+    fill_memory(0x7000, 512, 3);
+    setup(0, 2, 0x7000);
+    reg(0, 2);
+    EXPECT_EQ(get(7), 0x00);
+    EXPECT_EQ(file_part("hdv1.hdv", 2 * 512, 512), memory(0x7000, 512));
+    ms_close_all();
+    const ChildResult after = run_in_child([] {
+        ms_mount_defaults();
+        std::printf("%d", machine.ms.units[0].write_protected);
+        ms_close_all();
+    });
+    EXPECT_EQ(after.out, "0");
+}
+
 TEST_F(BlockDevice, WritesGoStraightToTheFileAndReadsSeeOtherWriters)
 {
     write_file("hdv1.hdv", image_bytes(8 * 512));
