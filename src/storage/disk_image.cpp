@@ -2,10 +2,14 @@
 // building a 6656-nibble track from 16 sectors or a raw nibble track, and
 // decoding a written track back into sectors. Half-tracks and timing are not
 // kept in the images; the track number in an address field is not checked.
+// A track that cannot be written is held in the drive record and tried again;
+// one that never could be is saved whole beside the image at unmount.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -87,6 +91,116 @@ void disk_put_4and4(uint8_t*& out, uint8_t v)
 
 uint8_t disk_get_4and4(uint8_t a, uint8_t b) { return static_cast<uint8_t>(((a << 1) | 0x55) & b); }
 
+// Writes one track of nibbles into an image file laid out as d's: a nibble
+// track whole, a sector track as the sectors its address fields name. False
+// when a write failed.
+bool disk_write_track(const DiskDrive& d, int fd, const uint8_t* nibbles, int t)
+{
+    bool ok = true;
+    // The head may stand on track 35, one past a standard image. Writing
+    // there would lengthen the file, and length is how the next mount tells
+    // the kinds apart (a 2MG or SimSystem image would come back shifted by
+    // its header), so that track is written only where the file has it.
+    const auto fits = [&d, t](off_t end) { return t < DISK_STANDARD_TRACKS || end <= d.size; };
+
+    if (d.kind == DISK_NIBBLE) {
+        const off_t at = static_cast<off_t>(t) * TRACK_NIBBLES;
+        if (fits(at + TRACK_NIBBLES)) ok = pwrite(fd, nibbles, TRACK_NIBBLES, at) == TRACK_NIBBLES;
+    } else if (disk_sector_kind(d.kind)) {
+        const auto& map = disk_sector_map(d);
+        const off_t base = disk_header(d.kind) + static_cast<off_t>(t) * TRACK_BYTES;
+        auto nib = [nibbles](uint32_t x) { return nibbles[x % TRACK_NIBBLES]; };
+        auto mark = [&nib](uint32_t x, uint8_t a, uint8_t b, uint8_t e) {
+            return nib(x) == a && nib(x + 1) == b && nib(x + 2) == e;
+        };
+        // p counts nibbles from the start of the buffer, w the passes over its
+        // end; the scan ends when the first data field comes round again, or
+        // after 32 passes on a track without a complete sector.
+        uint32_t p = 0, w = 0;
+        int64_t first = -1;
+        for (;;) {
+            if (p >= TRACK_NIBBLES) ++w;
+            if (mark(p, 0xD5, 0xAA, 0x96)) {
+                const uint8_t vol = disk_get_4and4(nib(p + 3), nib(p + 4));
+                const uint8_t trk = disk_get_4and4(nib(p + 5), nib(p + 6));
+                const uint8_t sec = disk_get_4and4(nib(p + 7), nib(p + 8));
+                const uint8_t sum = disk_get_4and4(nib(p + 9), nib(p + 10));
+                if ((vol ^ trk ^ sec) == sum && nib(p + 11) == 0xDE && nib(p + 12) == 0xAA) {
+                    p += 14;
+                    if (p >= TRACK_NIBBLES) { ++w; p %= TRACK_NIBBLES; }
+                    while (nib(p) != 0xD5 && p < TRACK_NIBBLES) ++p;
+                    if (mark(p, 0xD5, 0xAA, 0xAD)) {
+                        p += 3;
+                        if (p >= TRACK_NIBBLES) { ++w; p %= TRACK_NIBBLES; }
+                        if (p == first) break;
+                        if (first < 0) first = p;
+                        uint8_t data[SECTOR_BYTES];
+                        // A data field with a bad checksum was cut short or
+                        // overwritten: the image keeps the sector it had.
+                        const off_t at = base + (sec < 16 ? map[sec] : 0) * SECTOR_BYTES;
+                        if (disk_decode_data(nibbles, p, data) && sec < 16 && fits(at + SECTOR_BYTES)) {
+                            if (pwrite(fd, data, SECTOR_BYTES, at) != SECTOR_BYTES) ok = false;
+                        }
+                    }
+                }
+            }
+            ++p;
+            if (w > 32) break;
+        }
+    }
+    return ok;
+}
+
+// Writes the pending track; once it is in the file, the drive takes writes again.
+void disk_retry_pending(DiskDrive& d)
+{
+    if (!d.pending) return;
+    if (disk_write_track(d, d.fd, d.pending_nibbles.data(), d.pending_track)) {
+        d.pending = 0;
+        d.write_protected = d.in_use;
+    } else {
+        d.write_protected = 1;
+        disk_write_failed(d);
+    }
+}
+
+// The image as it should be, the file's contents with the pending track
+// applied, written to <name>.unsaved (or .unsaved.2 to .unsaved.9 when an
+// earlier one is there: it may hold changes of its own). Reported with one
+// line on the error stream.
+void disk_save_unsaved(const DiskDrive& d)
+{
+    char name[80];
+    disk_name(d, name);
+    char saved[96];
+    int out = -1;
+    for (int n = 1; n <= 9 && out < 0; ++n) {
+        if (n == 1) std::snprintf(saved, sizeof saved, "%s.unsaved", name);
+        else std::snprintf(saved, sizeof saved, "%s.unsaved.%d", name, n);
+        out = open(saved, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (out < 0 && errno != EEXIST) break;
+    }
+    bool ok = out >= 0;
+    if (ok) {
+        // What cannot be read of the image is left as zeros.
+        uint8_t chunk[16384];
+        const off_t length = disk_file_length(d.fd);
+        for (off_t at = 0; ok && at < length; at += static_cast<off_t>(sizeof chunk)) {
+            const size_t want = static_cast<size_t>(std::min<off_t>(length - at, sizeof chunk));
+            const ssize_t got = pread(d.fd, chunk, want, at);
+            if (got < static_cast<ssize_t>(want)) std::memset(chunk + (got > 0 ? got : 0), 0, want - (got > 0 ? got : 0));
+            ok = pwrite(out, chunk, want, at) == static_cast<ssize_t>(want);
+        }
+        ok = ok && disk_write_track(d, out, d.pending_nibbles.data(), d.pending_track);
+        if (close(out) != 0) ok = false;
+    }
+    char text[256];
+    if (ok) std::snprintf(text, sizeof text, "Could not write to %s: saved whole as %s", name, saved);
+    else std::snprintf(text, sizeof text, "Could not write to %s, nor save it beside: changes to track %d lost",
+                       name, static_cast<int>(d.pending_track));
+    message_box(text, "Error", MESSAGE_ERROR);
+}
+
 } // namespace
 
 void disk_encode_sector(uint8_t* out, const uint8_t* data, int track, int sector)
@@ -162,6 +276,7 @@ void disk_mount(int drive)
     d.fd = host_open_image(name, &in_use);
     d.in_use = in_use;
     d.write_protected = in_use;
+    d.pending = 0;
     if (d.fd >= 0) d.size = disk_file_length(d.fd);
 
     if (d.kind == DISK_UNKNOWN) {
@@ -184,14 +299,16 @@ void disk_unmount(int drive)
 {
     DiskDrive& d = machine.disk.drive[drive];
     if (d.fd < 0) return;
-    if (d.track_dirty) disk_flush_track(drive);
+    disk_flush_track(drive); // the last try for a pending track, too
     char name[80];
     disk_name(d, name);
-    // An empty image goes, unless another process holds it; deleted while
-    // our lock still keeps others off.
-    if (!d.in_use) host_remove_if_empty(d.fd, name);
+    // An empty image goes, unless another process holds it or a track of
+    // it waits to be saved; deleted while our lock still keeps others off.
+    if (d.pending) disk_save_unsaved(d);
+    else if (!d.in_use) host_remove_if_empty(d.fd, name);
     close(d.fd);
     d.fd = -1;
+    d.pending = 0;
     d.in_use = 0;
     d.write_protected = 0;
     d.track_dirty = 0;
@@ -203,10 +320,14 @@ void disk_load_track(int drive)
     DiskController& c = machine.disk;
     DiskDrive& d = c.drive[drive];
     const int t = d.half_track / 2;
+    disk_retry_pending(d);
     c.track.fill(0xFF);
 
-    // Short reads (a track beyond the end of the image) leave $FF.
-    if (d.fd >= 0 && d.kind == DISK_NIBBLE) {
+    // A track that could not be written reads back as it was written. Short
+    // reads (a track beyond the end of the image) leave $FF.
+    if (d.fd >= 0 && d.pending && d.pending_track == t) {
+        c.track = d.pending_nibbles;
+    } else if (d.fd >= 0 && d.kind == DISK_NIBBLE) {
         (void)!pread(d.fd, c.track.data(), TRACK_NIBBLES, static_cast<off_t>(t) * TRACK_NIBBLES);
     } else if (d.fd >= 0 && disk_sector_kind(d.kind)) {
         const auto& map = disk_sector_map(d);
@@ -226,72 +347,28 @@ void disk_flush_track(int drive)
 {
     DiskController& c = machine.disk;
     DiskDrive& d = c.drive[drive];
-    // The buffer belongs to the selected drive; anything else has nothing to write.
-    if (d.fd < 0 || static_cast<uint32_t>(drive) != c.current_drive) {
+    if (d.fd < 0) {
         d.track_dirty = 0;
         return;
     }
-    const int t = d.half_track / 2;
-    bool failed = false;
-    // The head may stand on track 35, one past a standard image. Writing
-    // there would lengthen the file, and length is how the next mount tells
-    // the kinds apart (a 2MG or SimSystem image would come back shifted by
-    // its header), so that track is written only where the file has it.
-    const auto fits = [&d, t](off_t end) { return t < DISK_STANDARD_TRACKS || end <= d.size; };
-
-    if (d.kind == DISK_NIBBLE) {
-        const off_t at = static_cast<off_t>(t) * TRACK_NIBBLES;
-        if (fits(at + TRACK_NIBBLES)) {
-            const ssize_t n = pwrite(d.fd, c.track.data(), TRACK_NIBBLES, at);
-            failed = n != TRACK_NIBBLES;
-        }
-    } else if (disk_sector_kind(d.kind)) {
-        const auto& map = disk_sector_map(d);
-        const off_t base = disk_header(d.kind) + static_cast<off_t>(t) * TRACK_BYTES;
-        auto nib = [](uint32_t x) { return machine.disk.track[x % TRACK_NIBBLES]; };
-        auto mark = [&nib](uint32_t x, uint8_t a, uint8_t b, uint8_t e) {
-            return nib(x) == a && nib(x + 1) == b && nib(x + 2) == e;
-        };
-        // p counts nibbles from the start of the buffer, w the passes over its
-        // end; the scan ends when the first data field comes round again, or
-        // after 32 passes on a track without a complete sector.
-        uint32_t p = 0, w = 0;
-        int64_t first = -1;
-        for (;;) {
-            if (p >= TRACK_NIBBLES) ++w;
-            if (mark(p, 0xD5, 0xAA, 0x96)) {
-                const uint8_t vol = disk_get_4and4(nib(p + 3), nib(p + 4));
-                const uint8_t trk = disk_get_4and4(nib(p + 5), nib(p + 6));
-                const uint8_t sec = disk_get_4and4(nib(p + 7), nib(p + 8));
-                const uint8_t sum = disk_get_4and4(nib(p + 9), nib(p + 10));
-                if ((vol ^ trk ^ sec) == sum && nib(p + 11) == 0xDE && nib(p + 12) == 0xAA) {
-                    p += 14;
-                    if (p >= TRACK_NIBBLES) { ++w; p %= TRACK_NIBBLES; }
-                    while (nib(p) != 0xD5 && p < TRACK_NIBBLES) ++p;
-                    if (mark(p, 0xD5, 0xAA, 0xAD)) {
-                        p += 3;
-                        if (p >= TRACK_NIBBLES) { ++w; p %= TRACK_NIBBLES; }
-                        if (p == first) break;
-                        if (first < 0) first = p;
-                        uint8_t data[SECTOR_BYTES];
-                        // A data field with a bad checksum was cut short or
-                        // overwritten: the image keeps the sector it had.
-                        const off_t at = base + (sec < 16 ? map[sec] : 0) * SECTOR_BYTES;
-                        if (disk_decode_data(c.track.data(), p, data) && sec < 16 && fits(at + SECTOR_BYTES)) {
-                            const ssize_t n = pwrite(d.fd, data, SECTOR_BYTES, at);
-                            if (n != SECTOR_BYTES) failed = true;
-                        }
-                    }
-                }
-            }
-            ++p;
-            if (w > 32) break;
+    // The buffer belongs to the selected drive; another drive has only its
+    // pending track, if any, to write.
+    if (static_cast<uint32_t>(drive) == c.current_drive && d.track_dirty) {
+        const int t = d.half_track / 2;
+        if (d.pending && d.pending_track != t) disk_retry_pending(d);
+        if (!d.pending || d.pending_track == t) {
+            d.pending_nibbles = c.track;
+            d.pending_track = t;
+            d.pending = 1;
+        } else if (!disk_write_track(d, d.fd, c.track.data(), t)) {
+            // No room to hold a second track: only a store past the write
+            // protection could bring one.
+            disk_write_failed(d);
         }
     }
-
-    if (failed) disk_write_failed(d);
-    d.size = disk_file_length(d.fd);
     d.track_dirty = 0;
+    disk_retry_pending(d);
+    d.size = disk_file_length(d.fd);
 }
 
 void disk_mount_defaults()

@@ -24,9 +24,16 @@ struct DiskDrive {
     uint8_t img2_dos_order;    // 2MG header names DOS sector order
     uint32_t write_failures;   // flushes that could not write the whole track
     uint8_t in_use;            // another process holds the image: opened read-only
+    // A track whose write failed, kept until a retry (at each track load and
+    // flush) writes it; read back from here meanwhile, and saved beside the
+    // image at unmount if it never could be written. One per drive: the drive
+    // reads as write-protected while it is held, so no second one can come.
+    uint8_t pending;
+    int32_t pending_track;     // track number, 0..35
+    std::array<uint8_t, TRACK_NIBBLES> pending_nibbles;
 
     // Drive mechanics and latch mode.
-    uint8_t write_protected;   // sense via $C0ED reads $FF: set while the image is in use
+    uint8_t write_protected;   // sense via $C0ED reads $FF: in use, or a track pending
     uint8_t track_dirty;       // buffer holds nibbles written since the load
     uint8_t track_stale;       // buffer does not yet hold the track under the head
     int32_t half_track;        // 0..70
