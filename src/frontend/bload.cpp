@@ -1,14 +1,17 @@
 // BLOAD: a host file with a 4-byte header (load address, length, both
 // little-endian) stored into emulated memory through the normal store path.
-// The program is not started; bytes aimed at the Disk II switches are dropped.
+// The program is not started; bytes aimed at the storage cards' registers are
+// dropped.
 #include <cstdio>
 #include "frontend/frontend.h"
+#include "host_file.h"
 #include "memory/memory.h"
 
 void bload(const char* name)
 {
     char text[1200];
-    std::FILE* f = std::fopen(name, "rb");
+    // A folder, FIFO or device is no file to load: refused as unopenable.
+    std::FILE* f = host_fopen_regular(name);
     if (!f) {
         std::snprintf(text, sizeof text, "Cannot open file %s!", name);
         status_message(text);
@@ -29,8 +32,10 @@ void bload(const char* name)
     for (unsigned i = 0; i < length; ++i) {
         const int c = std::fgetc(f);
         const uint16_t a = static_cast<uint16_t>(address + i);
-        // A store to $C0E0-$C0EF could write a nibble into a mounted image.
-        if (a >= 0xC0E0 && a <= 0xC0EF) continue;
+        // Stores there are commands to the storage cards: $C0D0-$C0DF would
+        // write or format a hard-disk unit, $C0E0-$C0EF put a nibble into a
+        // mounted floppy image.
+        if (a >= 0xC0D0 && a <= 0xC0EF) continue;
         write_byte(a, c == EOF ? 0xFF : static_cast<uint8_t>(c));
     }
     std::snprintf(text, sizeof text, "Loaded: %s A%05u $%04X L%05u $%04X", name, address, address, length, length);

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <string>
 #include "cpu/cpu.h"
 #include "frontend/frontend.h"
+#include "host_file.h"
 #include "memory/memory.h"
 #include "sound/sound.h"
 #include "storage/disk.h"
@@ -81,7 +83,7 @@ static constexpr RomReport rom_reports[] = {
 // little-endian; bytes past the end show as $FF.
 [[noreturn]] static void show_quikload_header()
 {
-    FILE* f = std::fopen("quikload.pg2", "rb");
+    FILE* f = host_fopen_regular("quikload.pg2");
     if (!f) {
         message_box("quikload.pg2 cannot be opened.", "Header Info", MESSAGE_INFO);
         end_program(EXIT_FAILED);
@@ -105,9 +107,9 @@ static void parse_arguments(int argc, char** argv)
         const char* arg = argv[i];
         if (arg[0] == '?') show_usage();
         if (arg[0] != '-') {
-            char text[512];
-            std::snprintf(text, sizeof text, "'%s' is not a valid parameter.", arg);
-            message_box(text, "Error", MESSAGE_ERROR);
+            // However long, the argument is shown whole.
+            const std::string text = std::string("'") + arg + "' is not a valid parameter.";
+            message_box(text.c_str(), "Error", MESSAGE_ERROR);
             end_program(EXIT_FAILED);
         }
         for (const char* p = arg + 1; *p; ++p) {
@@ -185,6 +187,9 @@ void kalvoran_startup(int argc, char** argv)
         status_message(fe.iie_64k ? "Warning: //e support is experimental  (64K MODE)"
                                   : "Warning: //e support is experimental  (128K MODE)");
     }
+    // Shown last, over the welcome: the user must know that nothing written
+    // to that disk will be kept.
+    if (disk_any_in_use() || ms_any_in_use()) status_message(DISK_IN_USE_MESSAGE);
     text_defaults();
     if (fe.machine_mode == MODE_FULL || fe.machine_mode == MODE_HYBRID) show_banner();
 
@@ -199,22 +204,38 @@ volatile std::sig_atomic_t frontend_quit_signal = 0;
 
 static void frontend_on_signal(int) { frontend_quit_signal = 1; }
 
-void frontend_install_signal_handlers()
+// Start-up writes nothing (files are opened, never written, before the run
+// loop), so a signal then ends the process at once, as the default action
+// would. The default disposition itself cannot be left in place: SDL puts a
+// handler of its own on SIGINT and SIGTERM when it finds none, and a blocked
+// start-up never gets to read the quit event that handler posts.
+static void frontend_on_startup_signal(int sig)
+{
+    std::signal(sig, SIG_DFL);
+    std::raise(sig); // delivered as soon as the handler returns
+}
+
+static void frontend_set_handler(void (*handler)(int), int flags)
 {
     struct sigaction sa {};
-    sa.sa_handler = frontend_on_signal;
+    sa.sa_handler = handler;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
+    sa.sa_flags = flags;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 }
 
+void frontend_install_startup_signal_handlers() { frontend_set_handler(frontend_on_startup_signal, 0); }
+
+void frontend_install_signal_handlers() { frontend_set_handler(frontend_on_signal, SA_RESTART); }
+
 int kalvoran_main(int argc, char** argv)
 {
-    // Before anything is opened, so a signal during start-up waits for the
-    // first poll_events instead of killing the process with files half written.
-    frontend_install_signal_handlers();
+    frontend_install_startup_signal_handlers();
     kalvoran_startup(argc, argv);
+    // From here on the machine holds work to save: a signal waits for the
+    // next poll_events, which quits the normal way.
+    frontend_install_signal_handlers();
     cpu_run();
     emulator_exit();
 }

@@ -149,6 +149,8 @@ void mount_disk(int drive)
     disk_mount(drive);
     if (d.fd < 0)
         status_message("Cannot mount disk");
+    else if (d.in_use)
+        status_message(DISK_IN_USE_MESSAGE);
     else if (d.kind >= 0 && d.kind <= 5)
         status_message(disk_kind_names[d.kind]);
 }

@@ -13,6 +13,8 @@ enum MessageKind : int {
 };
 
 void message_box(const char* text, const char* caption, int kind);
+// Shown when an image that another process holds is mounted.
+inline constexpr const char* DISK_IN_USE_MESSAGE = "Disk is in use: mounted write-protected";
 [[noreturn]] void fatal_error(const char* text);
 void status_message(const char* text);
 int status_prompt(const char* label, char* out);
@@ -20,7 +22,9 @@ int status_prompt(const char* label, char* out);
 int load_roms(int mode);
 // Opens a ROM or font image: the working directory first, then the data
 // folder beside the program (share/kalvoran), where our firmware is installed.
-FILE* rom_open(const char* name);
+// Only regular files are opened; *not_regular tells a refused one (a FIFO, a
+// device, a folder) from a missing one.
+FILE* rom_open(const char* name, bool* not_regular = nullptr);
 std::string rom_data_dir();
 // The ZELM boot banner, three rows of 40 characters.
 extern char boot_banner[3][41];
@@ -30,6 +34,8 @@ int poll_events();
 // raises this flag, and the next poll_events quits the normal way.
 extern volatile std::sig_atomic_t frontend_quit_signal;
 void frontend_install_signal_handlers();
+// During start-up the same signals end the process at once.
+void frontend_install_startup_signal_handlers();
 void bload(const char* name);
 
 void settings_load();

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include "frontend/frontend.h"
+#include "host_file.h"
 #include "memory/memory.h"
 
 // Row 0 carries the BASIC version in characters 32-34; load_roms rewrites it.
@@ -141,16 +142,22 @@ std::string rom_data_dir()
     return dir + "../share/kalvoran";
 }
 
-FILE* rom_open(const char* name)
+FILE* rom_open(const char* name, bool* not_regular)
 {
-    if (FILE* f = std::fopen(name, "rb")) return f;
+    bool refused = false;
+    FILE* f = host_fopen_regular(name, &refused);
+    // A FIFO or device under the name is the user's file gone wrong, not a
+    // missing one: the data folder does not stand in for it.
     const std::string dir = rom_data_dir();
-    if (dir.empty() || std::strchr(name, '/')) return nullptr;
-    return std::fopen((dir + "/" + name).c_str(), "rb");
+    if (!f && !refused && !dir.empty() && !std::strchr(name, '/'))
+        f = host_fopen_regular((dir + "/" + name).c_str(), &refused);
+    if (not_regular) *not_regular = refused;
+    return f;
 }
 
 // Slot firmware is optional: what the file holds of the first 256 bytes is
-// taken, the rest reads $FF as an empty socket does.
+// taken, the rest reads $FF as an empty socket does. Anything but a regular
+// file is ignored.
 static void load_slot_rom(const char* name, std::array<uint8_t, 256>& rom)
 {
     rom.fill(0xFF);
@@ -162,7 +169,7 @@ static void load_slot_rom(const char* name, std::array<uint8_t, 256>& rom)
 }
 
 // The font is taken only when all 2048 bytes arrive, so a failed read never
-// leaves half a font.
+// leaves half a font; anything but a regular file is ignored.
 static void load_font()
 {
     FILE* f = rom_open("kalvoran.fnt");
@@ -184,20 +191,24 @@ int load_roms(int mode)
     bool separate_images = mode == MODE_FULL || mode == MODE_HYBRID;
     if (mode == MODE_IIPLUS) {
         // A wrong-sized apple2.rom is an error, not a reason to fall back.
-        FILE* f = rom_open("apple2.rom");
+        bool refused = false;
+        FILE* f = rom_open("apple2.rom", &refused);
+        if (refused) return -5;
         if (!f) separate_images = true;
         else if (!read_whole(f, mem.rom_main.data(), APPLE2_SIZE)) return -5;
     } else if (mode == MODE_IIE) {
-        FILE* f = rom_open("apple2e.rom");
-        if (!f) return -6;
+        bool refused = false;
+        FILE* f = rom_open("apple2e.rom", &refused);
+        if (!f) return refused ? -7 : -6;
         if (!read_whole(f, mem.rom_iie.data(), APPLE2E_SIZE)) return -7;
         fe.iie_active = 1;
         fe.iie_rom_recognised = byte_sum(mem.rom_iie.data(), mem.rom_iie.size()) == IIE_ROM_SUM;
     }
 
     if (separate_images) {
-        FILE* f = rom_open("msbasic.rom");
-        if (!f) return -1;
+        bool refused = false;
+        FILE* f = rom_open("msbasic.rom", &refused);
+        if (!f) return refused ? -2 : -1;
         if (file_size(f) != BASIC_SIZE) {
             std::fclose(f);
             return -2;
@@ -215,8 +226,8 @@ int load_roms(int mode)
         rom_byte(0xFFFE) = 0xF2; // IRQ/BRK: $FFF2
         rom_byte(0xFFFF) = 0xFF;
         if (mode != MODE_FULL) {
-            FILE* m = rom_open("monitor.rom");
-            if (!m) return -3;
+            FILE* m = rom_open("monitor.rom", &refused);
+            if (!m) return refused ? -4 : -3;
             if (!read_whole(m, &rom_byte(0xF800), MONITOR_SIZE)) return -4;
         }
     }

@@ -3,6 +3,9 @@
 // and mounted disks are not saved. The speed line comes last, so a reader of
 // the three-line format ignores it; a file without it means real time.
 #include <SDL.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +13,7 @@
 #include <cstring>
 
 #include "frontend/frontend.h"
+#include "host_file.h"
 #include "sound/sound.h"
 #include "storage/disk.h"
 #include "storage/massstor.h"
@@ -18,6 +22,9 @@ namespace {
 
 constexpr const char* SETTINGS_FILE = "kalvoran.rc";
 constexpr int SETTINGS_LINE = 4000;
+// The file we write holds four short lines; anything read past this is not
+// ours, and a huge file must not hold up start-up.
+constexpr long SETTINGS_READ_MAX = 16384;
 // 65 x multiplier is the periodic interval in cycles: far beyond the keys'
 // 1..50 it would hold off drawing and events for minutes, and below 0 it
 // wraps to an unsigned interval of days.
@@ -56,16 +63,34 @@ void settings_apply(const char* line)
     }
 }
 
+// Opened for writing only when it is (or becomes) a regular file: a FIFO
+// there would block the exit for ever.
+std::FILE* settings_open_for_writing()
+{
+    const int fd = ::open(SETTINGS_FILE, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "w");
+    if (!f) ::close(fd);
+    return f;
+}
+
 } // namespace
 
 void settings_load()
 {
-    std::FILE* f = std::fopen(SETTINGS_FILE, "r");
+    // Not a regular file (a FIFO, /dev/zero): ignored, as a missing one.
+    std::FILE* f = host_fopen_regular(SETTINGS_FILE);
     if (!f) return;
     char line[SETTINGS_LINE];
     // A final piece without its newline is left unread on purpose: a line cut
     // short by a crash during writing is not trusted.
-    while (std::fgets(line, sizeof line, f) && !std::feof(f)) {
+    while (std::ftell(f) < SETTINGS_READ_MAX && std::fgets(line, sizeof line, f) && !std::feof(f)) {
         const size_t len = std::strlen(line);
         if (len == 0) continue; // a line starting with a NUL byte
         line[len - 1] = '\0';
@@ -79,7 +104,7 @@ void emulator_exit()
     disk_flush_all();
     ms_close_all();
     sound_close();
-    if (std::FILE* f = std::fopen(SETTINGS_FILE, "w")) {
+    if (std::FILE* f = settings_open_for_writing()) {
         std::fprintf(f, "set scanlines %s\n", machine.video.scanlines ? "on" : "off");
         std::fprintf(f, "set multiplier %d\n", static_cast<int>(machine.cpu.cpu_multiplier));
         std::fprintf(f, "set volume %d\n", static_cast<int>(sound_get_volume()));

@@ -12,9 +12,13 @@ bool disk_any_mounted();
 // scan line, so that a run-on ends also when no program touches the drives.
 bool disk_motor_spinning();
 
+// Opens the drive's image. Anything but a regular file is not mounted; an
+// image another process holds is mounted write-protected (in_use).
 void disk_mount(int drive);
 void disk_unmount(int drive);
 void disk_load_track(int drive);
 void disk_flush_track(int drive);
 void disk_mount_defaults();
 void disk_flush_all();
+// True when a drive was mounted write-protected because another process holds its image.
+bool disk_any_in_use();

@@ -2,17 +2,21 @@
 // header or by length, building a 6656-nibble track from 16 sectors or a raw
 // nibble track, and decoding a written track back into sectors. Half-tracks
 // and timing are not kept in the images; the track number in an address
-// field is not checked.
+// field is not checked. A track that cannot be written is held in the drive
+// record and tried again; one that never could be is saved whole beside the
+// image at unmount.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
 
 #include "frontend/frontend.h"
+#include "host_file.h"
 #include "storage/disk.h"
 #include "storage/disk_nibble.h"
 
@@ -108,7 +112,8 @@ bool disk_read_2mg_header(DiskDrive& d)
     d.img2_length = static_cast<uint32_t>(length);
     d.img2_dos_order = format == 0;
     d.img2_nibbles = format == 2;
-    if (disk_le32(h + 16) & 0x80000000u) d.write_protected = 1;
+    d.img2_locked = (disk_le32(h + 16) & 0x80000000u) != 0;
+    if (d.img2_locked) d.write_protected = 1;
     return true;
 }
 
@@ -135,6 +140,124 @@ void disk_put_4and4(uint8_t*& out, uint8_t v)
 }
 
 uint8_t disk_get_4and4(uint8_t a, uint8_t b) { return static_cast<uint8_t>(((a << 1) | 0x55) & b); }
+
+// Writes one track of nibbles into an image file laid out as d's: a nibble
+// track whole, a sector track as the sectors its address fields name. False
+// when a write failed.
+bool disk_write_track(const DiskDrive& d, int fd, const uint8_t* nibbles, int t)
+{
+    bool ok = true;
+    // The head may stand on track 35, one past a standard image. Writing
+    // there would lengthen the file, and length is how the next mount tells
+    // the kinds apart (a SimSystem image would come back shifted by its
+    // header), so that track is written only where the file has it. A 2MG
+    // image is written only inside its data area: never the header, the
+    // comment after the data, or past the end.
+    const off_t start = disk_data_start(d);
+    const auto fits = [&d, t, start](uint64_t rel, size_t n) {
+        if (d.kind == DISK_2MG) return disk_readable(d, rel, n) == n;
+        return t < DISK_STANDARD_TRACKS || start + static_cast<off_t>(rel + n) <= d.size;
+    };
+
+    if (disk_nibble_tracks(d)) {
+        const uint64_t rel = static_cast<uint64_t>(t) * TRACK_NIBBLES;
+        if (fits(rel, TRACK_NIBBLES))
+            ok = pwrite(fd, nibbles, TRACK_NIBBLES, start + static_cast<off_t>(rel)) == TRACK_NIBBLES;
+    } else if (disk_sector_tracks(d)) {
+        const auto& map = disk_sector_map(d);
+        auto nib = [nibbles](uint32_t x) { return nibbles[x % TRACK_NIBBLES]; };
+        auto mark = [&nib](uint32_t x, uint8_t a, uint8_t b, uint8_t e) {
+            return nib(x) == a && nib(x + 1) == b && nib(x + 2) == e;
+        };
+        // p counts nibbles from the start of the buffer, w the passes over its
+        // end; the scan ends when the first data field comes round again, or
+        // after 32 passes on a track without a complete sector.
+        uint32_t p = 0, w = 0;
+        int64_t first = -1;
+        for (;;) {
+            if (p >= TRACK_NIBBLES) ++w;
+            if (mark(p, 0xD5, 0xAA, 0x96)) {
+                const uint8_t vol = disk_get_4and4(nib(p + 3), nib(p + 4));
+                const uint8_t trk = disk_get_4and4(nib(p + 5), nib(p + 6));
+                const uint8_t sec = disk_get_4and4(nib(p + 7), nib(p + 8));
+                const uint8_t sum = disk_get_4and4(nib(p + 9), nib(p + 10));
+                if ((vol ^ trk ^ sec) == sum && nib(p + 11) == 0xDE && nib(p + 12) == 0xAA) {
+                    p += 14;
+                    if (p >= TRACK_NIBBLES) { ++w; p %= TRACK_NIBBLES; }
+                    while (nib(p) != 0xD5 && p < TRACK_NIBBLES) ++p;
+                    if (mark(p, 0xD5, 0xAA, 0xAD)) {
+                        p += 3;
+                        if (p >= TRACK_NIBBLES) { ++w; p %= TRACK_NIBBLES; }
+                        if (p == first) break;
+                        if (first < 0) first = p;
+                        uint8_t data[SECTOR_BYTES];
+                        // A data field with a bad checksum was cut short or
+                        // overwritten: the image keeps the sector it had.
+                        const uint64_t rel =
+                            static_cast<uint64_t>(t) * TRACK_BYTES + (sec < 16 ? map[sec] : 0) * SECTOR_BYTES;
+                        if (disk_decode_data(nibbles, p, data) && sec < 16 && fits(rel, SECTOR_BYTES)) {
+                            if (pwrite(fd, data, SECTOR_BYTES, start + static_cast<off_t>(rel)) != SECTOR_BYTES)
+                                ok = false;
+                        }
+                    }
+                }
+            }
+            ++p;
+            if (w > 32) break;
+        }
+    }
+    return ok;
+}
+
+// Writes the pending track; once it is in the file, the drive takes writes again.
+void disk_retry_pending(DiskDrive& d)
+{
+    if (!d.pending) return;
+    if (disk_write_track(d, d.fd, d.pending_nibbles.data(), d.pending_track)) {
+        d.pending = 0;
+        d.write_protected = d.in_use || d.img2_locked;
+    } else {
+        d.write_protected = 1;
+        disk_write_failed(d);
+    }
+}
+
+// The image as it should be, the file's contents with the pending track
+// applied, written to <name>.unsaved (or .unsaved.2 to .unsaved.9 when an
+// earlier one is there: it may hold changes of its own). Reported with one
+// line on the error stream.
+void disk_save_unsaved(const DiskDrive& d)
+{
+    char name[80];
+    disk_name(d, name);
+    char saved[96];
+    int out = -1;
+    for (int n = 1; n <= 9 && out < 0; ++n) {
+        if (n == 1) std::snprintf(saved, sizeof saved, "%s.unsaved", name);
+        else std::snprintf(saved, sizeof saved, "%s.unsaved.%d", name, n);
+        out = open(saved, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (out < 0 && errno != EEXIST) break;
+    }
+    bool ok = out >= 0;
+    if (ok) {
+        // What cannot be read of the image is left as zeros.
+        uint8_t chunk[16384];
+        const off_t length = disk_file_length(d.fd);
+        for (off_t at = 0; ok && at < length; at += static_cast<off_t>(sizeof chunk)) {
+            const size_t want = static_cast<size_t>(std::min<off_t>(length - at, sizeof chunk));
+            const ssize_t got = pread(d.fd, chunk, want, at);
+            if (got < static_cast<ssize_t>(want)) std::memset(chunk + (got > 0 ? got : 0), 0, want - (got > 0 ? got : 0));
+            ok = pwrite(out, chunk, want, at) == static_cast<ssize_t>(want);
+        }
+        ok = ok && disk_write_track(d, out, d.pending_nibbles.data(), d.pending_track);
+        if (close(out) != 0) ok = false;
+    }
+    char text[256];
+    if (ok) std::snprintf(text, sizeof text, "Could not write to %s: saved whole as %s", name, saved);
+    else std::snprintf(text, sizeof text, "Could not write to %s, nor save it beside: changes to track %d lost",
+                       name, static_cast<int>(d.pending_track));
+    message_box(text, "Error", MESSAGE_ERROR);
+}
 
 } // namespace
 
@@ -203,15 +326,20 @@ void disk_mount(int drive)
     char name[80];
     disk_name(d, name);
 
-    d.write_protected = 0;
     d.size = 0;
-    d.fd = open(name, O_RDWR | O_CLOEXEC);
+    // Anything but a regular file is not mounted, as a missing one. An image
+    // another process holds is mounted write-protected.
+    bool in_use = false;
+    d.fd = host_open_image(name, &in_use);
+    d.in_use = in_use;
+    d.write_protected = in_use;
+    d.pending = 0;
     if (d.fd >= 0) d.size = disk_file_length(d.fd);
 
     // A 2MG image is known by its signature, whatever follows its data; the
     // other kinds only by their length.
     d.img2_offset = d.img2_length = 0;
-    d.img2_dos_order = d.img2_nibbles = 0;
+    d.img2_dos_order = d.img2_nibbles = d.img2_locked = 0;
     const bool img2 = (d.kind == DISK_UNKNOWN || d.kind == DISK_2MG) && disk_read_2mg_header(d);
     if (img2) {
         d.kind = DISK_2MG;
@@ -236,18 +364,18 @@ void disk_unmount(int drive)
 {
     DiskDrive& d = machine.disk.drive[drive];
     if (d.fd < 0) return;
-    if (d.track_dirty) disk_flush_track(drive);
-    // Only an empty regular file goes: a device or FIFO given as an image
-    // measures 0 bytes too, and must survive.
-    struct stat st;
-    const bool remove = fstat(d.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+    disk_flush_track(drive); // the last try for a pending track, too
+    char name[80];
+    disk_name(d, name);
+    // An empty image goes, unless another process holds it or a track of
+    // it waits to be saved; deleted while our lock still keeps others off.
+    if (d.pending) disk_save_unsaved(d);
+    else if (!d.in_use) host_remove_if_empty(d.fd, name);
     close(d.fd);
     d.fd = -1;
-    if (remove) {
-        char name[80];
-        disk_name(d, name);
-        unlink(name);
-    }
+    d.pending = 0;
+    d.in_use = 0;
+    d.write_protected = 0;
     d.track_dirty = 0;
     d.track_stale = 1; // an empty drive presents $FF, not the old image's nibbles
     d.motor = d.run_on = 0;
@@ -258,11 +386,15 @@ void disk_load_track(int drive)
     DiskController& c = machine.disk;
     DiskDrive& d = c.drive[drive];
     const int t = d.half_track / 2;
+    disk_retry_pending(d);
     c.track.fill(0xFF);
 
-    // Short reads (a track beyond the end of the image) leave $FF.
+    // A track that could not be written reads back as it was written. Short
+    // reads (a track beyond the end of the image) leave $FF.
     const off_t start = disk_data_start(d);
-    if (d.fd >= 0 && disk_nibble_tracks(d)) {
+    if (d.fd >= 0 && d.pending && d.pending_track == t) {
+        c.track = d.pending_nibbles;
+    } else if (d.fd >= 0 && disk_nibble_tracks(d)) {
         const uint64_t rel = static_cast<uint64_t>(t) * TRACK_NIBBLES;
         const size_t n = disk_readable(d, rel, TRACK_NIBBLES);
         if (n) (void)!pread(d.fd, c.track.data(), n, start + static_cast<off_t>(rel));
@@ -285,78 +417,28 @@ void disk_flush_track(int drive)
 {
     DiskController& c = machine.disk;
     DiskDrive& d = c.drive[drive];
-    // The buffer belongs to the selected drive; anything else has nothing to write.
-    if (d.fd < 0 || static_cast<uint32_t>(drive) != c.current_drive) {
+    if (d.fd < 0) {
         d.track_dirty = 0;
         return;
     }
-    const int t = d.half_track / 2;
-    bool failed = false;
-    // The head may stand on track 35, one past a standard image. Writing
-    // there would lengthen the file, and length is how the next mount tells
-    // the kinds apart (a SimSystem image would come back shifted by its
-    // header), so that track is written only where the file has it. A 2MG
-    // image is written only inside its data area: never the header, the
-    // comment after the data, or past the end.
-    const off_t start = disk_data_start(d);
-    const auto fits = [&d, t, start](uint64_t rel, size_t n) {
-        if (d.kind == DISK_2MG) return disk_readable(d, rel, n) == n;
-        return t < DISK_STANDARD_TRACKS || start + static_cast<off_t>(rel + n) <= d.size;
-    };
-
-    if (disk_nibble_tracks(d)) {
-        const uint64_t rel = static_cast<uint64_t>(t) * TRACK_NIBBLES;
-        if (fits(rel, TRACK_NIBBLES)) {
-            const ssize_t n = pwrite(d.fd, c.track.data(), TRACK_NIBBLES, start + static_cast<off_t>(rel));
-            failed = n != TRACK_NIBBLES;
-        }
-    } else if (disk_sector_tracks(d)) {
-        const auto& map = disk_sector_map(d);
-        auto nib = [](uint32_t x) { return machine.disk.track[x % TRACK_NIBBLES]; };
-        auto mark = [&nib](uint32_t x, uint8_t a, uint8_t b, uint8_t e) {
-            return nib(x) == a && nib(x + 1) == b && nib(x + 2) == e;
-        };
-        // p counts nibbles from the start of the buffer, w the passes over its
-        // end; the scan ends when the first data field comes round again, or
-        // after 32 passes on a track without a complete sector.
-        uint32_t p = 0, w = 0;
-        int64_t first = -1;
-        for (;;) {
-            if (p >= TRACK_NIBBLES) ++w;
-            if (mark(p, 0xD5, 0xAA, 0x96)) {
-                const uint8_t vol = disk_get_4and4(nib(p + 3), nib(p + 4));
-                const uint8_t trk = disk_get_4and4(nib(p + 5), nib(p + 6));
-                const uint8_t sec = disk_get_4and4(nib(p + 7), nib(p + 8));
-                const uint8_t sum = disk_get_4and4(nib(p + 9), nib(p + 10));
-                if ((vol ^ trk ^ sec) == sum && nib(p + 11) == 0xDE && nib(p + 12) == 0xAA) {
-                    p += 14;
-                    if (p >= TRACK_NIBBLES) { ++w; p %= TRACK_NIBBLES; }
-                    while (nib(p) != 0xD5 && p < TRACK_NIBBLES) ++p;
-                    if (mark(p, 0xD5, 0xAA, 0xAD)) {
-                        p += 3;
-                        if (p >= TRACK_NIBBLES) { ++w; p %= TRACK_NIBBLES; }
-                        if (p == first) break;
-                        if (first < 0) first = p;
-                        uint8_t data[SECTOR_BYTES];
-                        // A data field with a bad checksum was cut short or
-                        // overwritten: the image keeps the sector it had.
-                        const uint64_t rel =
-                            static_cast<uint64_t>(t) * TRACK_BYTES + (sec < 16 ? map[sec] : 0) * SECTOR_BYTES;
-                        if (disk_decode_data(c.track.data(), p, data) && sec < 16 && fits(rel, SECTOR_BYTES)) {
-                            const ssize_t n = pwrite(d.fd, data, SECTOR_BYTES, start + static_cast<off_t>(rel));
-                            if (n != SECTOR_BYTES) failed = true;
-                        }
-                    }
-                }
-            }
-            ++p;
-            if (w > 32) break;
+    // The buffer belongs to the selected drive; another drive has only its
+    // pending track, if any, to write.
+    if (static_cast<uint32_t>(drive) == c.current_drive && d.track_dirty) {
+        const int t = d.half_track / 2;
+        if (d.pending && d.pending_track != t) disk_retry_pending(d);
+        if (!d.pending || d.pending_track == t) {
+            d.pending_nibbles = c.track;
+            d.pending_track = t;
+            d.pending = 1;
+        } else if (!disk_write_track(d, d.fd, c.track.data(), t)) {
+            // No room to hold a second track: only a store past the write
+            // protection could bring one.
+            disk_write_failed(d);
         }
     }
-
-    if (failed) disk_write_failed(d);
-    d.size = disk_file_length(d.fd);
     d.track_dirty = 0;
+    disk_retry_pending(d);
+    d.size = disk_file_length(d.fd);
 }
 
 void disk_mount_defaults()
@@ -372,6 +454,13 @@ void disk_mount_defaults()
     machine.disk.position = 0;
     machine.disk.current_drive = 0;
     machine.disk.latch = 0;
+}
+
+bool disk_any_in_use()
+{
+    for (const DiskDrive& d : machine.disk.drive)
+        if (d.fd >= 0 && d.in_use) return true;
+    return false;
 }
 
 void disk_flush_all()

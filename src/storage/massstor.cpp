@@ -1,6 +1,8 @@
 // Block device in slot 5: four units of 512-byte blocks behind eight
 // registers at $C0D0-$C0D7. A command moves a whole block at once inside the
-// store that issues it; there is no busy time and no interrupt.
+// store that issues it; there is no busy time and no interrupt. Unit files are
+// read and written on their descriptors, without a buffer of our own that
+// could go stale, and are locked against a second process while mounted.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cstring>
 
 #include "cpu/cpu.h"
+#include "host_file.h"
 #include "memory/memory.h"
 #include "storage/massstor.h"
 
@@ -16,6 +19,8 @@ namespace {
 
 constexpr int BLOCK_BYTES = 512;
 constexpr int FORMAT_BLOCKS = 1600;
+// The block count comes back in two 8-bit registers; ProDOS volumes end there.
+constexpr int32_t MAX_BLOCKS = 65535;
 constexpr int UNITS = 4;
 
 constexpr uint8_t MS_OK = 0x00;
@@ -32,16 +37,12 @@ MassStorageUnit* ms_selected()
     return machine.ms.unit < UNITS ? &machine.ms.units[machine.ms.unit] : nullptr;
 }
 
-int32_t ms_file_length(FILE* f)
+int32_t ms_file_length(int fd)
 {
-    if (std::fseek(f, 0, SEEK_END) != 0) return 0;
-    const long n = std::ftell(f);
-    std::fseek(f, 0, SEEK_SET);
-    if (n < 0) return 0;
-    return n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
+    struct stat st;
+    if (fstat(fd, &st) != 0 || st.st_size < 0) return 0;
+    return st.st_size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(st.st_size);
 }
-
-bool ms_seek(FILE* f, long offset) { return std::fseek(f, offset, SEEK_SET) == 0; }
 
 void ms_copy_out(const MassStorageUnit& u)
 {
@@ -58,35 +59,29 @@ void ms_command(uint8_t command)
         return;
     }
     MassStorageUnit& u = *unit;
-    const long offset = static_cast<long>(u.block_number) * BLOCK_BYTES;
+    const off_t offset = static_cast<off_t>(u.block_number) * BLOCK_BYTES;
 
     switch (command) {
     case 0: // status: the block count comes back through registers 4/5
-        u.block_number = static_cast<uint16_t>(u.size != 0 ? u.size / BLOCK_BYTES : FORMAT_BLOCKS);
+        u.block_number = static_cast<uint16_t>(u.size != 0 ? std::min(u.size / BLOCK_BYTES, MAX_BLOCKS) : FORMAT_BLOCKS);
         break;
 
     case 1: // read
         if (!u.cached) {
-            if (!u.file) {
+            if (u.fd < 0) {
                 ms.status = MS_NO_DEVICE;
-                return;
-            }
-            if (!ms_seek(u.file, offset)) {
-                ms.status = MS_IO_ERROR;
                 return;
             }
             // A block that starts at or past the end of the file does not
             // exist: an error, and memory is left alone. A last block cut
             // short by the file's end is padded with zeros, never with what
             // the buffer held from another block.
-            const size_t got = std::fread(u.block.data(), 1, BLOCK_BYTES, u.file);
-            const bool failed = std::ferror(u.file) || got == 0;
-            std::clearerr(u.file);
-            if (failed) {
+            const ssize_t got = pread(u.fd, u.block.data(), BLOCK_BYTES, offset);
+            if (got <= 0) {
                 ms.status = MS_IO_ERROR;
                 return;
             }
-            std::fill(u.block.begin() + static_cast<long>(got), u.block.end(), uint8_t{0});
+            std::fill(u.block.begin() + got, u.block.end(), uint8_t{0});
             u.cached = 1;
         }
         ms_copy_out(u);
@@ -95,25 +90,18 @@ void ms_command(uint8_t command)
     case 2: // write
         for (int i = 0; i < BLOCK_BYTES; ++i)
             u.block[i] = read_byte(static_cast<uint16_t>(ms.buffer_address + i));
-        if (!u.file) ms.status = MS_NO_DEVICE;
+        if (u.fd < 0) ms.status = MS_NO_DEVICE;
         else if (u.write_protected) ms.status = MS_PROTECTED;
-        else if (!ms_seek(u.file, offset)) ms.status = MS_IO_ERROR;
-        else if (std::fwrite(u.block.data(), 1, BLOCK_BYTES, u.file) != BLOCK_BYTES) ms.status = MS_IO_ERROR;
-        else if (std::fflush(u.file) != 0) ms.status = MS_IO_ERROR;
+        else if (pwrite(u.fd, u.block.data(), BLOCK_BYTES, offset) != BLOCK_BYTES) ms.status = MS_IO_ERROR;
         // The buffer now holds bytes the file may lack: a later read of this
         // block must not be served from it.
-        if (ms.status != MS_OK) {
-            if (u.file) std::clearerr(u.file);
-            u.cached = 0;
-        }
+        if (ms.status != MS_OK) u.cached = 0;
         break;
 
     case 3: // format: the file grows to 1600 blocks
-        if (!u.file) ms.status = MS_NO_DEVICE;
+        if (u.fd < 0) ms.status = MS_NO_DEVICE;
         else if (u.write_protected) ms.status = MS_PROTECTED;
-        else if (!ms_seek(u.file, static_cast<long>(FORMAT_BLOCKS) * BLOCK_BYTES - 1) ||
-                 std::fwrite(u.block.data(), 1, 1, u.file) != 1 || std::fflush(u.file) != 0) {
-            std::clearerr(u.file);
+        else if (pwrite(u.fd, u.block.data(), 1, static_cast<off_t>(FORMAT_BLOCKS) * BLOCK_BYTES - 1) != 1) {
             u.cached = 0;
             ms.status = MS_IO_ERROR;
         } else {
@@ -190,37 +178,45 @@ void ms_mount_defaults()
     static constexpr const char* names[UNITS] = {"hdv1.hdv", "hdv2.hdv", "", ""};
     for (int i = 0; i < UNITS; ++i) {
         MassStorageUnit& u = machine.ms.units[i];
-        if (u.file) std::fclose(u.file);
+        if (u.fd >= 0) close(u.fd);
+        u.fd = -1;
         u.name.fill('\0');
         std::memcpy(u.name.data(), names[i], std::strlen(names[i]));
-        u.write_protected = 0;
         u.cached = 0;
-        // Update mode: never creates a missing file nor truncates one.
-        u.file = names[i][0] ? std::fopen(names[i], "r+b") : nullptr;
-        u.size = u.file ? ms_file_length(u.file) : 0;
+        // Never creates a missing file nor truncates one; anything but a
+        // regular file counts as missing. Held by another process, the unit
+        // is mounted write-protected.
+        bool in_use = false;
+        if (names[i][0]) u.fd = host_open_image(names[i], &in_use);
+        u.write_protected = in_use;
+        u.size = u.fd >= 0 ? ms_file_length(u.fd) : 0;
     }
     machine.ms.unit = 0;
     machine.ms.status = MS_OK;
 }
 
+bool ms_any_in_use()
+{
+    for (const MassStorageUnit& u : machine.ms.units)
+        if (u.fd >= 0 && u.write_protected) return true;
+    return false;
+}
+
 void ms_close_all()
 {
     for (MassStorageUnit& u : machine.ms.units) {
-        if (!u.file) continue;
+        if (u.fd < 0) continue;
         // Measured now, not at start-up: a unit written without a format
-        // command holds data even though its size field still says 0.
-        // Only an empty regular file is deleted, never a device.
-        std::fflush(u.file);
-        struct stat st;
-        const bool remove = fstat(fileno(u.file), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
-        std::fclose(u.file);
-        u.file = nullptr;
-        if (remove) {
+        // command holds data even though its size field still says 0. A file
+        // another process holds is not ours to delete.
+        if (!u.write_protected) {
             char name[80];
             const size_t n = strnlen(u.name.data(), u.name.size() - 1);
             std::memcpy(name, u.name.data(), n);
             name[n] = '\0';
-            unlink(name);
+            host_remove_if_empty(u.fd, name);
         }
+        close(u.fd);
+        u.fd = -1;
     }
 }

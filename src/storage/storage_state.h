@@ -29,10 +29,19 @@ struct DiskDrive {
     uint32_t img2_length;
     uint8_t img2_dos_order;
     uint8_t img2_nibbles;
+    uint8_t img2_locked;       // flags bit 31: the drive is write-protected
     uint32_t write_failures;   // flushes that could not write the whole track
+    uint8_t in_use;            // another process holds the image: opened read-only
+    // A track whose write failed, kept until a retry (at each track load and
+    // flush) writes it; read back from here meanwhile, and saved beside the
+    // image at unmount if it never could be written. One per drive: the drive
+    // reads as write-protected while it is held, so no second one can come.
+    uint8_t pending;
+    int32_t pending_track;     // track number, 0..35
+    std::array<uint8_t, TRACK_NIBBLES> pending_nibbles;
 
     // Drive mechanics and latch mode.
-    uint8_t write_protected;   // sense via $C0ED reads $FF
+    uint8_t write_protected;   // sense via $C0ED reads $FF: in use, or a track pending
     uint8_t track_dirty;       // buffer holds nibbles written since the load
     uint8_t track_stale;       // buffer does not yet hold the track under the head
     int32_t half_track;        // 0..70; the phase under the head is half_track mod 4
@@ -55,9 +64,9 @@ struct DiskController {
 
 struct MassStorageUnit {
     std::array<char, 80> name;
-    FILE* file;
+    int fd = -1;               // open unit file, -1 without one
     int32_t size;              // length at start-up, or set by format
-    uint8_t write_protected;
+    uint8_t write_protected;   // another process holds the file: write and format report $2B
     uint8_t cached;            // block holds the block at block_number
     std::array<uint8_t, 512> block;
     uint16_t block_number;     // registers 4/5 while this unit is selected

@@ -89,23 +89,39 @@ TEST_F(BloadTest, UnopenableFileLeavesMemoryAlone)
     EXPECT_EQ(status_text(), "Cannot open file " + name.substr(0, 63));
 }
 
-TEST_F(BloadTest, DiskSwitchesAreNotStoredTo)
+TEST_F(BloadTest, StorageRegistersAreNotStoredTo)
 {
-    // A mounted image whose track 0 a stray load could otherwise write:
-    // $C0E9 motor on, $C0EF write mode with the byte as a nibble.
+    // A hard disk and a floppy image that a stray load could otherwise
+    // write: $C0D0 is the block device's command register (2 writes block 0
+    // from memory, 3 formats), $C0E9 turns the Disk II motor on and $C0EF
+    // writes the byte as a nibble.
+    const std::vector<uint8_t> hd = body(8 * 512, 0x11);
+    write_file("hdv1.hdv", hd);
+    ms_mount_defaults();
     write_file("disk6a.dsk", std::vector<uint8_t>(143360, 0x00));
     DiskDrive& d = machine.disk.drive[0];
     std::snprintf(d.name.data(), d.name.size(), "disk6a.dsk");
     d.kind = 0;
     disk_mount(0);
     ASSERT_GE(d.fd, 0);
+    const MassStorage registers = machine.ms;
 
-    write_file("io.bin", file_with({0xD0, 0xC0, 0x20, 0x00}, body(32, 0xC0)));
-    bload("io.bin");
-    EXPECT_EQ(status_text(), padded("Loaded: io.bin A49360 $C0D0 L00032 $0020"));
-    // The block device's registers below took their stores...
-    EXPECT_EQ(ms_io_read(0xC0D6), 0xC6);
-    // ...the controller saw nothing: motor off, no track changed.
+    // 256 bytes at $BFF0 cover $C000-$C0EF.
+    for (uint8_t command : {0x02, 0x03}) {
+        std::vector<uint8_t> bytes(256, command);
+        write_file("io.bin", file_with({0xF0, 0xBF, 0x00, 0x01}, bytes));
+        bload("io.bin");
+        EXPECT_EQ(status_text(), padded("Loaded: io.bin A49136 $BFF0 L00256 $0100"));
+    }
+    // The block device saw nothing: registers as they were, the unit file
+    // neither written nor grown.
+    EXPECT_EQ(ms_io_read(0xC0D6), registers.spare);
+    EXPECT_EQ(machine.ms.unit, registers.unit);
+    EXPECT_EQ(machine.ms.buffer_address, registers.buffer_address);
+    EXPECT_EQ(machine.ms.units[0].block_number, registers.units[0].block_number);
+    ms_close_all();
+    EXPECT_EQ(read_file("hdv1.hdv"), hd);
+    // Nor did the controller: motor off, no track changed.
     for (const DiskDrive& drive : machine.disk.drive) EXPECT_EQ(drive.motor, 0);
     EXPECT_EQ(d.track_dirty, 0);
     disk_unmount(0);

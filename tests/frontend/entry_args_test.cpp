@@ -56,10 +56,13 @@ TEST(EntryArgs, RejectedArgumentsReportAndFail)
         {{""}, "Error: ERROR: '' is not a valid parameter.\n"},
         // x ends the program before -h is looked at.
         {{"-x", "-h"}, "Error: ERROR: '-x' is not a valid switch.\n"},
+        // However long, the argument is shown whole.
+        {{std::string(484, 'a')}, "Error: ERROR: '" + std::string(484, 'a') + "' is not a valid parameter.\n"},
+        {{std::string(5000, 'b')}, "Error: ERROR: '" + std::string(5000, 'b') + "' is not a valid parameter.\n"},
     };
     for (const auto& [args, err] : cases) {
         const ChildResult r = kalvoran(args);
-        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.status, 1) << args[0].substr(0, 20);
         EXPECT_EQ(r.err, err);
         EXPECT_EQ(r.out, "");
     }

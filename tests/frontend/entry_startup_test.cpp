@@ -1,6 +1,9 @@
 // Start-up in a child process with SDL's dummy driver: the window, caption,
 // key repeat, pointer, cleared memory, reset request and run-loop set-up.
 #include <SDL.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <sstream>
 #include "frontend/frontend.h"
 #include "support/test_support.h"
@@ -113,4 +116,36 @@ TEST(EntryStartup, SwitchesSetTheirFields)
     const ChildResult r = fields({"-s?"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.substr(r.out.size() - 7), "2 0 0 1"); // usage text, then the fields
+}
+
+TEST(EntryStartup, ImageHeldByAnotherProcessIsAnnouncedLast)
+{
+    TempWorkDir dir;
+    write_file("apple2.rom", std::vector<uint8_t>(12288, 0));
+    write_file("apple2e.rom", std::vector<uint8_t>(16128, 0));
+    write_file("hdv1.hdv", std::vector<uint8_t>(1024, 0));
+    write_file("disk6a.dsk", std::vector<uint8_t>(143360, 0));
+    const auto status_after_startup = [](std::vector<std::string> args) {
+        return run_in_child([args] {
+            test_reset_machine();
+            test_startup(args);
+            std::printf("%s|%d%d", machine.fe.status_text, machine.ms.units[0].write_protected,
+                        machine.disk.drive[0].write_protected);
+        }).out;
+    };
+    const std::string free_run = status_after_startup({});
+    EXPECT_EQ(free_run.substr(0, 19), "Welcome to Kalvoran");
+    EXPECT_EQ(free_run.substr(80), "|00");
+    for (const char* held : {"hdv1.hdv", "disk6a.dsk"}) {
+        const int other = ::open(held, O_RDWR);
+        ASSERT_GE(other, 0);
+        ASSERT_EQ(::flock(other, LOCK_EX), 0);
+        const std::string in_use = "Disk is in use: mounted write-protected";
+        const std::string padded = in_use + std::string(80 - in_use.size(), ' ');
+        const std::string flags = held[0] == 'h' ? "|10" : "|01";
+        EXPECT_EQ(status_after_startup({}), padded + flags) << held;
+        // Also over the //e warning.
+        EXPECT_EQ(status_after_startup({"-e"}), padded + flags) << held;
+        ::close(other);
+    }
 }

@@ -55,7 +55,7 @@ struct Running {
     pid_t pid = -1;
 };
 
-Running start_kalvoran()
+Running start_kalvoran(const std::vector<std::string>& env = {})
 {
     std::fflush(stdout);
     std::fflush(stderr);
@@ -67,6 +67,7 @@ Running start_kalvoran()
         ::putenv(const_cast<char*>("SDL_VIDEODRIVER=dummy"));
         ::putenv(const_cast<char*>("SDL_AUDIODRIVER=dummy"));
         ::putenv(const_cast<char*>(data_dir.c_str()));
+        for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
         if (FILE* null = std::fopen("/dev/null", "w")) {
             ::dup2(fileno(null), 1);
             ::dup2(fileno(null), 2);
@@ -84,6 +85,27 @@ int wait_for(const Running& r)
     int st = 0;
     ::waitpid(r.pid, &st, 0);
     return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
+}
+
+// Exit status as wait_for gives it, or 999 when the process is still running
+// after ms milliseconds (it is then killed).
+int wait_at_most(const Running& r, int ms)
+{
+    for (int i = 0; i < ms / 10; ++i) {
+        int st = 0;
+        if (::waitpid(r.pid, &st, WNOHANG) == r.pid) return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(r.pid, SIGKILL);
+    wait_for(r);
+    return 999;
+}
+
+// What the kernel says the process waits in ("wait_for_partner": opening a FIFO).
+std::string waiting_in(pid_t pid)
+{
+    const std::vector<uint8_t> w = read_file("/proc/" + std::to_string(pid) + "/wchan");
+    return std::string(w.begin(), w.end());
 }
 
 bool blocks_written()
@@ -165,6 +187,102 @@ TEST_P(SignalsQuit, EndsLikeTheEndKey)
 }
 
 INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalsQuit, ::testing::Values(SIGTERM, SIGINT),
+                         [](const auto& info) { return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT"); });
+
+// The same boot block for a second process: it writes blocks 10-14 of unit
+// 0, the nibbles $C0-$FF into track 0 of drive 1, and then, as a sign that it
+// got that far, block 0 of unit 1 filled with $42.
+std::vector<uint8_t> second_boot_block()
+{
+    std::vector<uint8_t> b = boot_block;
+    b[0x12] = 10;   // LDY #10
+    b[0x29] = 15;   // CPY #15
+    b[0x36] = 0xC0; // ORA #$C0
+    b[0x3E] = 0x40; // JMP $0840
+    const std::vector<uint8_t> marker = {
+        0xA9, 0x01,             // $0840: LDA #1
+        0x8D, 0xD1, 0xC0,       // STA $C0D1     unit 1
+        0xA9, 0x00,             // LDA #0
+        0x8D, 0xD4, 0xC0,       // STA $C0D4     block 0
+        0x8D, 0xD5, 0xC0,       // STA $C0D5
+        0xA9, 0x42,             // LDA #$42
+        0xA2, 0x00,             // LDX #0
+        0x9D, 0x00, 0x10,       // $0851: STA $1000,X
+        0x9D, 0x00, 0x11,       // STA $1100,X
+        0xE8,                   // INX
+        0xD0, 0xF7,             // BNE $0851
+        0xA9, 0x02,             // LDA #2
+        0x8D, 0xD0, 0xC0,       // STA $C0D0     write
+        0x4C, 0x5F, 0x08,       // $085F: JMP $085F
+    };
+    b.insert(b.end(), marker.begin(), marker.end());
+    return b;
+}
+
+TEST_F(Signals, SecondProcessInTheSameFolderCannotWriteTheImages)
+{
+    const Running first = start_kalvoran();
+    ASSERT_GT(first.pid, 0);
+    const bool first_ran = wait_for_blocks();
+    // The second process boots its own block, and finds a unit 1 file that
+    // the first one never opened.
+    std::vector<uint8_t> hd = read_file("hdv1.hdv");
+    const std::vector<uint8_t> boot2 = second_boot_block();
+    std::copy(boot2.begin(), boot2.end(), hd.begin());
+    write_file("hdv1.hdv", hd);
+    write_file("hdv2.hdv", std::vector<uint8_t>(1024, 0));
+    const Running second = start_kalvoran();
+    ASSERT_GT(second.pid, 0);
+    bool second_ran = false;
+    for (int i = 0; i < 400 && !second_ran; ++i) {
+        const std::vector<uint8_t> hd2 = read_file("hdv2.hdv");
+        second_ran = hd2.size() >= 512 && std::all_of(hd2.begin(), hd2.begin() + 512, [](uint8_t b) { return b == 0x42; });
+        if (!second_ran) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The first quits first, so a flush by the second would be the last word.
+    ::kill(first.pid, SIGTERM);
+    EXPECT_EQ(wait_for(first), 0);
+    ::kill(second.pid, SIGTERM);
+    EXPECT_EQ(wait_for(second), 0);
+    ASSERT_TRUE(first_ran) << "the first boot block never wrote its blocks";
+    ASSERT_TRUE(second_ran) << "the second boot block never wrote its marker";
+
+    // The first one's blocks and track, none of the second one's.
+    EXPECT_TRUE(blocks_written());
+    const std::vector<uint8_t> now = read_file("hdv1.hdv");
+    ASSERT_EQ(now.size(), hd.size());
+    EXPECT_TRUE(std::all_of(now.begin() + 10 * 512, now.begin() + 15 * 512, [](uint8_t b) { return b == 0; }));
+    const std::vector<uint8_t> disk = read_file("disk6a.dsk");
+    ASSERT_EQ(disk.size(), NIB_IMAGE);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(disk[i], (i & 0x7F) | 0x80) << "nibble " << i;
+}
+
+// Start-up held up (here the sound, opened by SDL's file-writing driver on a
+// FIFO that nobody reads): the signal ends the program at once, where the
+// quit flag would wait for a poll_events that never comes.
+class SignalsStartup : public ::testing::TestWithParam<int> {
+protected:
+    TempWorkDir dir;
+};
+
+TEST_P(SignalsStartup, EndsTheProgramAtOnce)
+{
+    write_file("apple2.rom", std::vector<uint8_t>(12288, 0));
+    write_file("hdv1.hdv", std::vector<uint8_t>(512, 0));
+    ASSERT_EQ(::mkfifo("audio.fifo", 0600), 0);
+    const Running r = start_kalvoran({"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=audio.fifo"});
+    ASSERT_GT(r.pid, 0);
+    for (int i = 0; i < 500 && waiting_in(r.pid) != "wait_for_partner"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::kill(r.pid, GetParam());
+    EXPECT_EQ(wait_at_most(r, 5000), -GetParam());
+    // Nothing was written on the way: no settings file, the unit untouched.
+    EXPECT_FALSE(file_exists("kalvoran.rc"));
+    EXPECT_EQ(read_file("hdv1.hdv"), std::vector<uint8_t>(512, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalsStartup, ::testing::Values(SIGTERM, SIGINT),
                          [](const auto& info) { return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT"); });
 
 } // namespace

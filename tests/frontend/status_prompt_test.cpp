@@ -1,6 +1,9 @@
 // The status-line prompt driven by real key events: the BLOAD and disk
 // prompts, editing, layout of long text, the length limit. The prompt reads
 // keys through $C000/$C010, so these need the memory map's keyboard latch.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <cstring>
 #include "events_support.h"
 #include "storage/disk.h"
@@ -137,4 +140,15 @@ TEST_F(StatusPromptTest, MountShowsTheImageKind)
     EXPECT_EQ(d.kind, DISK_2MG);
     EXPECT_EQ(status_text(), padded("Disk type: 2MG (XGS)"));
     disk_unmount(0);
+
+    // Held by another process (here a lock of the test's own): said so.
+    const int other = ::open("game.dsk", O_RDWR);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    ASSERT_TRUE(feed_keys(std::vector<int>{SDLK_F1} + keys_of("game.dsk") + std::vector<int>{SDLK_RETURN}));
+    EXPECT_GE(d.fd, 0);
+    EXPECT_EQ(d.write_protected, 1);
+    EXPECT_EQ(status_text(), padded("Disk is in use: mounted write-protected"));
+    disk_unmount(0);
+    ::close(other);
 }

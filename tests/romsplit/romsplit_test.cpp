@@ -1,5 +1,9 @@
 // romsplit run as a program in a scratch directory: the split itself, its
 // messages and exit statuses, and that failures leave existing files alone.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 #include "support/test_support.h"
 
@@ -110,4 +114,88 @@ TEST(Romsplit, FailureLeavesExistingOutputsUntouched)
     EXPECT_EQ(r.err.rfind("Cannot open msbasic.rom for writing: ", 0), 0u) << r.err;
     EXPECT_EQ(read_file("monitor.rom"), old_monitor);
     EXPECT_EQ(names_in_cwd(), (std::vector<std::string>{"apple.rom", "monitor.rom", "msbasic.rom"}));
+}
+
+TEST(Romsplit, WritesThroughSymlinkedOutputs)
+{
+    TempWorkDir dir;
+    const Bytes src = pattern(12288, 5);
+    write_file("apple.rom", src);
+    std::filesystem::create_directory("roms");
+    write_file("roms/basic.bin", pattern(10240, 1));
+    std::filesystem::create_symlink("roms/basic.bin", "msbasic.rom");
+    // A link to a link, and one to a file that does not exist yet.
+    std::filesystem::create_symlink("roms/monitor-link", "monitor.rom");
+    std::filesystem::create_symlink("monitor.bin", "roms/monitor-link");
+    const ChildResult r = romsplit();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::is_symlink("msbasic.rom"));
+    EXPECT_TRUE(std::filesystem::is_symlink("monitor.rom"));
+    EXPECT_EQ(read_file("roms/basic.bin"), Bytes(src.begin(), src.begin() + 10240));
+    EXPECT_EQ(read_file("roms/monitor.bin"), Bytes(src.begin() + 10240, src.end()));
+    EXPECT_EQ(names_in_cwd(), (std::vector<std::string>{"apple.rom", "monitor.rom", "msbasic.rom", "roms"}));
+}
+
+TEST(Romsplit, ReadOnlyFolderWithWritableOutputsIsWrittenInPlace)
+{
+    TempWorkDir dir;
+    const Bytes src = pattern(12288, 7);
+    write_file("apple.rom", src);
+    write_file("msbasic.rom", pattern(20000, 1)); // longer: cut to size
+    write_file("monitor.rom", pattern(5, 2));
+    ASSERT_EQ(::chmod("msbasic.rom", 0666), 0);
+    ASSERT_EQ(::chmod("monitor.rom", 0666), 0);
+    ASSERT_EQ(::chmod("apple.rom", 0644), 0);
+    ASSERT_EQ(::chmod(".", 0555), 0);
+    // Root writes into any folder: the split then runs as nobody, for whom
+    // the folder is read-only.
+    const bool root = ::geteuid() == 0;
+    const std::string program = romsplit_binary();
+    auto run = [&] {
+        return run_in_child([&] {
+            if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(77);
+            char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+            ::execv(program.c_str(), argv);
+            ::_exit(127);
+        });
+    };
+    ChildResult r = run();
+    if (r.status == 77) {
+        ::chmod(".", 0700);
+        GTEST_SKIP() << "cannot drop to an unprivileged user here; skipping";
+    }
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(all_opened) + "ROM generation complete\n");
+    EXPECT_EQ(read_file("msbasic.rom"), Bytes(src.begin(), src.begin() + 10240));
+    EXPECT_EQ(read_file("monitor.rom"), Bytes(src.begin() + 10240, src.end()));
+    EXPECT_EQ(names_in_cwd(), (std::vector<std::string>{"apple.rom", "monitor.rom", "msbasic.rom"}));
+
+    // Without an existing output there is nothing to write in place.
+    ASSERT_EQ(::chmod(".", 0755), 0);
+    std::filesystem::remove("monitor.rom");
+    ASSERT_EQ(::chmod(".", 0555), 0);
+    const Bytes basic_before = read_file("msbasic.rom");
+    r = run();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot open monitor.rom for writing: Permission denied\n");
+    EXPECT_EQ(read_file("msbasic.rom"), basic_before);
+    EXPECT_EQ(names_in_cwd(), (std::vector<std::string>{"apple.rom", "msbasic.rom"}));
+    ::chmod(".", 0700);
+}
+
+TEST(Romsplit, SourceThatIsNoRegularFileIsRefusedAtOnce)
+{
+    TempWorkDir dir;
+    ASSERT_EQ(::mkfifo("apple.rom", 0600), 0);
+    const std::string program = romsplit_binary();
+    const ChildResult r = run_in_child([&program] {
+        std::signal(SIGALRM, SIG_DFL);
+        ::alarm(10); // a blocked open would otherwise hang the test
+        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        ::execv(argv[0], argv);
+        ::_exit(127);
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "File apple.rom is wrong size (must be 12288 bytes)\n");
+    EXPECT_EQ(names_in_cwd(), std::vector<std::string>{"apple.rom"});
 }

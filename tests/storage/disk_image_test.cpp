@@ -26,6 +26,13 @@ struct Image : ::testing::Test {
         machine.disk.drive[drive].track_dirty = 1;
         disk_flush_track(drive);
     }
+    // Loads track t and puts new data into its physical sector s, as a write
+    // through the controller would.
+    void put_sector(int drive, int t, int s, const std::vector<uint8_t>& data)
+    {
+        load(drive, t);
+        disk_encode_sector(machine.disk.track.data() + s * DISK_SECTOR_NIBBLES, data.data(), t, s);
+    }
     // The 256 bytes of the data field of physical sector s in the buffer.
     std::vector<uint8_t> sector_in_buffer(int s)
     {
@@ -34,6 +41,26 @@ struct Image : ::testing::Test {
         return data;
     }
 };
+
+// Puts dup of a fresh descriptor of the same file with these flags over fd.
+void reopen(int fd, int flags)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    const int other = ::open(path, flags);
+    ASSERT_GE(other, 0);
+    ASSERT_GE(::dup2(other, fd), 0);
+    ::close(other);
+}
+
+std::vector<uint8_t> new_sector(uint8_t seed)
+{
+    std::vector<uint8_t> data(256);
+    for (int i = 0; i < 256; ++i) data[i] = static_cast<uint8_t>(i * 5 + seed);
+    return data;
+}
+
+std::string padded(const std::string& s) { return s + std::string(80 - s.size(), ' '); }
 
 uint8_t four_and_four(const uint8_t* p) { return static_cast<uint8_t>(((p[0] << 1) | 0x55) & p[1]); }
 
@@ -401,19 +428,123 @@ TEST_F(Image, NibbleImageDecodesToTheSectorImage)
     EXPECT_EQ(read_file("blank.nib"), read_file(testdata("disks/blank.nib")));
 }
 
-TEST_F(Image, FailedWriteIsCountedAndReported)
+TEST_F(Image, FailedWriteIsKeptReadBackAndRetried)
 {
     write_file("img.dsk", image_bytes(DSK_SIZE));
     mount_as(0, "img.dsk");
-    load(0, 0);
+    DiskDrive& d = machine.disk.drive[0];
+    const std::vector<uint8_t> data = new_sector(0x77);
+    put_sector(0, 3, 5, data);
     // Swap the image's descriptor for a read-only one: every write now fails.
-    const int ro = ::open("img.dsk", O_RDONLY);
-    ASSERT_GE(ro, 0);
-    ASSERT_GE(::dup2(ro, machine.disk.drive[0].fd), 0);
-    ::close(ro);
-    flush(0, 0);
-    EXPECT_EQ(machine.disk.drive[0].write_failures, 1u);
-    EXPECT_EQ(machine.disk.drive[0].track_dirty, 0);
+    reopen(d.fd, O_RDONLY);
+    flush(0, 3);
+    EXPECT_EQ(d.write_failures, 1u);
+    EXPECT_EQ(machine.fe.status_text, padded("Disk write failed: img.dsk"));
+    EXPECT_EQ(d.pending, 1);
+    // The drive now reads as write-protected, so no second track can come.
+    EXPECT_EQ(d.write_protected, 1);
+    motor_on();
+    EXPECT_EQ(sw_read(13), 0xFF);
+    sw_read(12);
+
+    // The head moves on and comes back: the track reads as it was written.
+    load(0, 4);
+    EXPECT_EQ(d.write_failures, 2u); // tried again at the load
+    load(0, 3);
+    EXPECT_EQ(sector_in_buffer(5), data);
+    EXPECT_EQ(read_file("img.dsk"), image_bytes(DSK_SIZE));
+
+    // Once the file takes writes again, the next load writes the track.
+    reopen(d.fd, O_RDWR);
+    load(0, 4);
+    EXPECT_EQ(d.pending, 0);
+    EXPECT_EQ(d.write_protected, 0);
+    std::vector<uint8_t> want = image_bytes(DSK_SIZE);
+    std::copy(data.begin(), data.end(), want.begin() + 3 * 4096 + DISK_DOS_ORDER[5] * 256);
+    EXPECT_EQ(read_file("img.dsk"), want);
+    disk_unmount(0);
+    EXPECT_FALSE(file_exists("img.dsk.unsaved"));
+}
+
+TEST_F(Image, TrackThatNeverCouldBeWrittenIsSavedBesideTheImage)
+{
+    write_file("img.dsk", image_bytes(DSK_SIZE));
+    write_file("img.nib", image_bytes(35 * TRACK_NIBBLES));
+    std::vector<uint8_t> want_dsk = image_bytes(DSK_SIZE);
+    std::vector<uint8_t> want_nib = image_bytes(35 * TRACK_NIBBLES);
+    // Fails every write, unmounts (as at exit) in a child, and gives back
+    // what the child said on the error stream.
+    auto fail_and_unmount = [this](int drive, auto change) {
+        DiskDrive& d = machine.disk.drive[drive];
+        change();
+        reopen(d.fd, O_RDONLY);
+        flush(drive, 3);
+        const ChildResult r = run_in_child([] { disk_flush_all(); });
+        ::close(d.fd); // this process's copy of the drive goes without a save
+        d.fd = -1;
+        d.pending = 0;
+        return r.err;
+    };
+
+    mount_as(0, "img.dsk");
+    const std::vector<uint8_t> data = new_sector(0x3C);
+    std::copy(data.begin(), data.end(), want_dsk.begin() + 3 * 4096 + DISK_DOS_ORDER[9] * 256);
+    EXPECT_EQ(fail_and_unmount(0, [&] { put_sector(0, 3, 9, data); }),
+              "Error: ERROR: Could not write to img.dsk: saved whole as img.dsk.unsaved\n");
+    EXPECT_EQ(read_file("img.dsk"), image_bytes(DSK_SIZE));
+    EXPECT_EQ(read_file("img.dsk.unsaved"), want_dsk);
+
+    // An earlier rescue is not overwritten.
+    mount_as(0, "img.dsk");
+    EXPECT_EQ(fail_and_unmount(0, [&] { put_sector(0, 3, 9, data); }),
+              "Error: ERROR: Could not write to img.dsk: saved whole as img.dsk.unsaved.2\n");
+    EXPECT_EQ(read_file("img.dsk.unsaved.2"), want_dsk);
+
+    // A nibble image gets the track whole.
+    mount_as(1, "img.nib");
+    EXPECT_EQ(fail_and_unmount(1, [&] {
+        load(1, 3);
+        for (int i = 0; i < TRACK_NIBBLES; ++i) machine.disk.track[i] = static_cast<uint8_t>(0x96 + i % 5);
+        for (int i = 0; i < TRACK_NIBBLES; ++i) want_nib[3 * TRACK_NIBBLES + i] = static_cast<uint8_t>(0x96 + i % 5);
+    }), "Error: ERROR: Could not write to img.nib: saved whole as img.nib.unsaved\n");
+    EXPECT_EQ(read_file("img.nib"), image_bytes(35 * TRACK_NIBBLES));
+    EXPECT_EQ(read_file("img.nib.unsaved"), want_nib);
+}
+
+TEST_F(Image, ImageHeldElsewhereIsMountedWriteProtected)
+{
+    write_file("img.dsk", image_bytes(DSK_SIZE));
+    write_file("empty.dsk", {});
+    mount_as(0, "img.dsk");
+    mount_as(1, "empty.dsk");
+    EXPECT_EQ(machine.disk.drive[0].write_protected, 0);
+    EXPECT_FALSE(disk_any_in_use());
+    // A second process (or the other drive of this one) gets the image
+    // read-only: its sense says protected and its stores change nothing.
+    const ChildResult r = run_in_child([this] {
+        mount_as(0, "img.dsk");
+        mount_as(1, "empty.dsk");
+        const DiskDrive& d = machine.disk.drive[0];
+        std::printf("%d%d%d%d", d.in_use, d.write_protected, machine.disk.drive[1].in_use, disk_any_in_use());
+        motor_on();
+        std::printf(" sense %02X", sw_read(13));
+        sw_read(12);
+        for (int i = 0; i < TRACK_NIBBLES; ++i) sw_write(15, 0x96);
+        std::printf(" dirty %d", d.track_dirty);
+        flush(0, 0);
+        disk_flush_all();
+    });
+    EXPECT_EQ(r.out, "1111 sense FF dirty 0");
+    EXPECT_EQ(read_file("img.dsk"), image_bytes(DSK_SIZE));
+    EXPECT_TRUE(file_exists("empty.dsk")); // held here: not the other's to delete
+
+    mount_as(1, "img.dsk");
+    EXPECT_EQ(machine.disk.drive[1].in_use, 1);
+    EXPECT_TRUE(disk_any_in_use());
+    disk_unmount(1);
+    disk_unmount(0);
+    mount_as(1, "img.dsk"); // let go: writable again
+    EXPECT_EQ(machine.disk.drive[1].write_protected, 0);
 }
 
 TEST_F(Image, EmptyImagesAreDeletedAtUnmountUnlessWritten)
@@ -435,11 +566,11 @@ TEST_F(Image, EmptyImagesAreDeletedAtUnmountUnlessWritten)
     EXPECT_FALSE(disk_any_mounted());
 }
 
-TEST_F(Image, DevicesNamedAsImagesAreNeverDeleted)
+TEST_F(Image, DevicesNamedAsImagesAreNotMounted)
 {
+    // Measuring 0 bytes, /dev/null would otherwise count as an empty image.
     mount_as(0, "/dev/null");
-    ASSERT_GE(machine.disk.drive[0].fd, 0);
-    EXPECT_EQ(machine.disk.drive[0].size, 0);
+    EXPECT_LT(machine.disk.drive[0].fd, 0);
     disk_unmount(0);
     EXPECT_TRUE(file_exists("/dev/null"));
 }

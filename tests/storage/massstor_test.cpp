@@ -204,7 +204,7 @@ TEST_F(BlockDevice, CloseDeletesOnlyFilesThatStayedEmpty)
     ms_close_all();
     EXPECT_FALSE(file_exists("hdv1.hdv"));
     EXPECT_EQ(read_file("hdv2.hdv"), memory(0x7000, 512));
-    EXPECT_EQ(machine.ms.units[0].file, nullptr);
+    EXPECT_EQ(machine.ms.units[0].fd, -1);
 }
 
 TEST_F(BlockDevice, ReadPastTheEndOfTheFileIsAnError)
@@ -238,6 +238,86 @@ TEST_F(BlockDevice, ReadPastTheEndOfTheFileIsAnError)
     setup(1, 0, 0x7000);
     reg(0, 1);
     EXPECT_EQ(get(7), 0x27);
+}
+
+TEST_F(BlockDevice, StatusSaturatesAtTheLargestBlockCount)
+{
+    // 32 MiB is 65536 blocks, which the 16-bit registers would show as 0.
+    for (off_t size : {off_t{32} << 20, (off_t{32} << 20) + 512, off_t{1} << 31}) {
+        write_file("hdv1.hdv", {});
+        ASSERT_EQ(::truncate("hdv1.hdv", size), 0);
+        ms_mount_defaults();
+        setup(0, 0, 0);
+        reg(0, 0);
+        EXPECT_EQ(block_regs(), 65535) << size;
+        ms_close_all();
+    }
+    write_file("hdv1.hdv", {});
+    ASSERT_EQ(::truncate("hdv1.hdv", (off_t{32} << 20) - 512), 0);
+    ms_mount_defaults();
+    reg(0, 0);
+    EXPECT_EQ(block_regs(), 65535);
+}
+
+TEST_F(BlockDevice, SecondProcessMountsTheUnitsWriteProtected)
+{
+    write_file("hdv1.hdv", image_bytes(8 * 512));
+    write_file("hdv2.hdv", {});
+    ms_mount_defaults(); // this process holds both files now
+    const ChildResult r = run_in_child([this] {
+        ms_mount_defaults();
+        std::printf("%d%d", machine.ms.units[0].write_protected, machine.ms.units[1].write_protected);
+        fill_memory(0x7000, 512, 9);
+        setup(0, 2, 0x7000);
+        reg(0, 2);
+        std::printf(" write %02X", get(7));
+        reg(0, 3);
+        std::printf(" format %02X", get(7));
+        setup(0, 3, 0x8000);
+        reg(0, 1);
+        std::printf(" read %02X %d", get(7), memory(0x8000, 512) == slice(image_bytes(8 * 512), 3 * 512, 512));
+        ms_close_all();
+    });
+    EXPECT_EQ(r.out, "11 write 2B format 2B read 00 1");
+    // Nothing changed, and the empty file this process holds was not deleted.
+    EXPECT_EQ(read_file("hdv1.hdv"), image_bytes(8 * 512));
+    EXPECT_TRUE(file_exists("hdv2.hdv"));
+    EXPECT_EQ(machine.ms.units[0].write_protected, 0);
+
+    // The first process writes as ever; once it has let go, a new mount may too.
+    fill_memory(0x7000, 512, 3);
+    setup(0, 2, 0x7000);
+    reg(0, 2);
+    EXPECT_EQ(get(7), 0x00);
+    EXPECT_EQ(file_part("hdv1.hdv", 2 * 512, 512), memory(0x7000, 512));
+    ms_close_all();
+    const ChildResult after = run_in_child([] {
+        ms_mount_defaults();
+        std::printf("%d", machine.ms.units[0].write_protected);
+        ms_close_all();
+    });
+    EXPECT_EQ(after.out, "0");
+}
+
+TEST_F(BlockDevice, WritesGoStraightToTheFileAndReadsSeeOtherWriters)
+{
+    write_file("hdv1.hdv", image_bytes(8 * 512));
+    ms_mount_defaults();
+    setup(0, 1, 0x7000);
+    reg(0, 1);
+    // Another writer changes block 2 under us (as a tool would): the next read
+    // of it comes from the file, not from any buffer of the stream.
+    std::vector<uint8_t> changed(512, 0x5A);
+    {
+        FILE* f = std::fopen("hdv1.hdv", "r+b");
+        ASSERT_NE(f, nullptr);
+        std::fseek(f, 2 * 512, SEEK_SET);
+        std::fwrite(changed.data(), 1, changed.size(), f);
+        std::fclose(f);
+    }
+    setup(0, 2, 0x7000);
+    reg(0, 1);
+    EXPECT_EQ(memory(0x7000, 512), changed);
 }
 
 } // namespace
