@@ -79,6 +79,7 @@ TEST_F(StatusLineTest, NothingIsClearedBeforeTheFirstMessage)
     EXPECT_EQ(machine.fe.status_age, 1);
     EXPECT_EQ(machine.fe.status_blank, 1u);
     machine.fe.status_age = 300;
+    machine.fe.status_tick = SDL_GetTicks() - 17; // the last ageing was a real frame ago
     for (int i = 0; i < 266; ++i) poll_events();
     EXPECT_EQ(machine.fe.status_age, 0);
     EXPECT_EQ(machine.fe.status_blank, 1u);
