@@ -192,6 +192,7 @@ TEST(ConsoleKeys, FullModeCancelEndsTheWaitAtOnce)
 
 TEST(ConsoleKeys, PendingQuitEndsTheProgramWithStatusZero)
 {
+    TempWorkDir dir; // the exit path writes kalvoran.rc
     ChildResult r = run_in_child([] {
         fresh_console();
         machine.fe.quit_requested = 1;
