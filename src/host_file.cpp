@@ -51,6 +51,13 @@ int host_open_image(const char* name, bool* in_use)
     return host_open_regular(name, O_RDONLY);
 }
 
+int32_t host_file_length(int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_size < 0) return 0;
+    return st.st_size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(st.st_size);
+}
+
 void host_remove_if_empty(int fd, const char* name)
 {
     struct stat open_st, name_st;

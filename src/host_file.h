@@ -2,6 +2,7 @@
 // taken: a FIFO would block the open (or the first read) for ever, a device
 // like /dev/zero never ends, and a folder cannot be read as a file.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 
 // open(2) with flags (O_CREAT is not used here), refusing anything that is not
@@ -18,6 +19,9 @@ std::FILE* host_fopen_regular(const char* name, bool* not_regular = nullptr);
 // another process holds the lock, the image is opened read-only instead and
 // *in_use is set. A filesystem that cannot lock at all mounts as before.
 int host_open_image(const char* name, bool* in_use);
+
+// Length of the open file, 0 when it cannot be measured, INT32_MAX at most.
+int32_t host_file_length(int fd);
 
 // Deletes name when the open descriptor fd is an empty regular file and the
 // name still leads to that very file. Called before fd is closed, so that a

@@ -180,20 +180,6 @@ void toggle_speed()
         status_message("Speed: unlimited");
 }
 
-// Two emulated seconds: longer than DOS waits for a motor to come up to
-// speed without touching the drive, short enough that a program which
-// leaves the motor running and no longer reads the disk goes back to real
-// time.
-constexpr uint32_t DISK_BUSY_CYCLES = 2 * 1'017'000;
-
-// A disk in use or a block transfer runs unpaced: loading is as quick as
-// the host allows.
-bool storage_busy(bool spinning)
-{
-    const bool disk = spinning && cpu_cycles() - machine.disk.access_stamp < DISK_BUSY_CYCLES;
-    return disk || ms_busy();
-}
-
 void change_volume(int step)
 {
     const int v = static_cast<int>(sound_get_volume()) + step;
@@ -366,7 +352,8 @@ int poll_events()
         default: break;
         }
     }
-    const bool busy = storage_busy(spinning);
-    if (cpu.speed_unlimited == 0) cpu_pace(busy);
+    // A disk in use or a block transfer runs unpaced: loading is as quick as
+    // the host allows.
+    if (cpu.speed_unlimited == 0) cpu_pace((spinning && disk_recently_used()) || ms_busy());
     return 0;
 }

@@ -11,6 +11,8 @@ bool disk_any_mounted();
 // ends a run-on whose time is up (writing back its track). Called once per
 // scan line, so that a run-on ends also when no program touches the drives.
 bool disk_motor_spinning();
+// True when $C0E0-$C0EF was touched within the last two emulated seconds.
+bool disk_recently_used();
 
 // Opens the drive's image. Anything but a regular file is not mounted; an
 // image another process holds is mounted write-protected (in_use).

@@ -179,6 +179,11 @@ bool disk_any_mounted()
     return machine.disk.drive[0].fd >= 0 || machine.disk.drive[1].fd >= 0;
 }
 
+// Two emulated seconds: longer than DOS waits for a motor to come up to
+// speed without touching the drive, short enough that a program which
+// leaves the motor running and no longer reads the disk counts as idle.
+bool disk_recently_used() { return cpu_cycles() - machine.disk.access_stamp < 2 * 1'017'000u; }
+
 bool disk_motor_spinning()
 {
     DiskController& c = machine.disk;

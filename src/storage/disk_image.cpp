@@ -6,7 +6,6 @@
 // record and tried again; one that never could be is saved whole beside the
 // image at unmount.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -68,13 +67,6 @@ size_t disk_readable(const DiskDrive& d, uint64_t rel, size_t n)
     return static_cast<size_t>(std::min<uint64_t>(n, d.img2_length - rel));
 }
 
-int32_t disk_file_length(int fd)
-{
-    struct stat st;
-    if (fstat(fd, &st) != 0 || st.st_size < 0) return 0;
-    return st.st_size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(st.st_size);
-}
-
 uint32_t disk_le32(const uint8_t* p)
 {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -113,7 +105,6 @@ bool disk_read_2mg_header(DiskDrive& d)
     d.img2_dos_order = format == 0;
     d.img2_nibbles = format == 2;
     d.img2_locked = (disk_le32(h + 16) & 0x80000000u) != 0;
-    if (d.img2_locked) d.write_protected = 1;
     return true;
 }
 
@@ -209,13 +200,17 @@ bool disk_write_track(const DiskDrive& d, int fd, const uint8_t* nibbles, int t)
     return ok;
 }
 
+// Protected by another process's hold or a locked 2MG; a pending track adds
+// its own protection until it is written.
+bool disk_protected(const DiskDrive& d) { return d.in_use || d.img2_locked; }
+
 // Writes the pending track; once it is in the file, the drive takes writes again.
 void disk_retry_pending(DiskDrive& d)
 {
     if (!d.pending) return;
     if (disk_write_track(d, d.fd, d.pending_nibbles.data(), d.pending_track)) {
         d.pending = 0;
-        d.write_protected = d.in_use || d.img2_locked;
+        d.write_protected = disk_protected(d);
     } else {
         d.write_protected = 1;
         disk_write_failed(d);
@@ -242,7 +237,7 @@ void disk_save_unsaved(const DiskDrive& d)
     if (ok) {
         // What cannot be read of the image is left as zeros.
         uint8_t chunk[16384];
-        const off_t length = disk_file_length(d.fd);
+        const off_t length = host_file_length(d.fd);
         for (off_t at = 0; ok && at < length; at += static_cast<off_t>(sizeof chunk)) {
             const size_t want = static_cast<size_t>(std::min<off_t>(length - at, sizeof chunk));
             const ssize_t got = pread(d.fd, chunk, want, at);
@@ -332,9 +327,8 @@ void disk_mount(int drive)
     bool in_use = false;
     d.fd = host_open_image(name, &in_use);
     d.in_use = in_use;
-    d.write_protected = in_use;
     d.pending = 0;
-    if (d.fd >= 0) d.size = disk_file_length(d.fd);
+    if (d.fd >= 0) d.size = host_file_length(d.fd);
 
     // A 2MG image is known by its signature, whatever follows its data; the
     // other kinds only by their length.
@@ -354,6 +348,7 @@ void disk_mount(int drive)
         d.img2_length = d.size > 64 ? static_cast<uint32_t>(d.size - 64) : 0;
     }
 
+    d.write_protected = disk_protected(d);
     d.q6 = d.q7 = d.motor = d.run_on = 0;
     d.half_track = 0;
     d.track_dirty = 0;
@@ -438,7 +433,7 @@ void disk_flush_track(int drive)
     }
     d.track_dirty = 0;
     disk_retry_pending(d);
-    d.size = disk_file_length(d.fd);
+    d.size = host_file_length(d.fd);
 }
 
 void disk_mount_defaults()

@@ -3,7 +3,6 @@
 // store that issues it; there is no busy time and no interrupt. Unit files are
 // read and written on their descriptors, without a buffer of our own that
 // could go stale, and are locked against a second process while mounted.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,13 +34,6 @@ constexpr uint32_t MS_BUSY_CYCLES = 101'700;
 MassStorageUnit* ms_selected()
 {
     return machine.ms.unit < UNITS ? &machine.ms.units[machine.ms.unit] : nullptr;
-}
-
-int32_t ms_file_length(int fd)
-{
-    struct stat st;
-    if (fstat(fd, &st) != 0 || st.st_size < 0) return 0;
-    return st.st_size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(st.st_size);
 }
 
 void ms_copy_out(const MassStorageUnit& u)
@@ -189,7 +181,7 @@ void ms_mount_defaults()
         bool in_use = false;
         if (names[i][0]) u.fd = host_open_image(names[i], &in_use);
         u.write_protected = in_use;
-        u.size = u.fd >= 0 ? ms_file_length(u.fd) : 0;
+        u.size = u.fd >= 0 ? host_file_length(u.fd) : 0;
     }
     machine.ms.unit = 0;
     machine.ms.status = MS_OK;

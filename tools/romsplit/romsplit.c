@@ -146,6 +146,16 @@ static int finish_target(struct target *t, const unsigned char *bytes, long size
     return ok;
 }
 
+/* A finished temporary file takes the output's place; written in place,
+ * there is nothing left to do. */
+static void commit_target(struct target *t, const char *failure)
+{
+    if (!t->temp_name) return;
+    if (rename(t->temp_name, t->path) != 0) fail(failure);
+    free(t->temp_name);
+    t->temp_name = NULL;
+}
+
 /* Only a regular file has a size to check: a FIFO would block the open, a
  * device never ends. Opened without waiting, and refused as the wrong size. */
 static FILE *open_source(int *regular)
@@ -192,16 +202,8 @@ int main(void)
 
     /* The probes make a failed rename unlikely; should the second still fail,
      * the first output has already been replaced. */
-    if (monitor.temp_name) {
-        if (rename(monitor.temp_name, monitor.path) != 0) fail("Cannot open monitor.rom for writing");
-        free(monitor.temp_name);
-        monitor.temp_name = NULL;
-    }
-    if (basic.temp_name) {
-        if (rename(basic.temp_name, basic.path) != 0) fail("Cannot open msbasic.rom for writing");
-        free(basic.temp_name);
-        basic.temp_name = NULL;
-    }
+    commit_target(&monitor, "Cannot open monitor.rom for writing");
+    commit_target(&basic, "Cannot open msbasic.rom for writing");
 
     fputs("ROM generation complete\n", stdout);
     return 0;
