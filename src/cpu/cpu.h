@@ -27,6 +27,8 @@ void cpu_pace(bool busy);
 // After a change of the multiplier or the speed mode: the line length in
 // cycles, the speaker's time base and whether sound plays.
 void cpu_speed_apply();
+// The machine runs unpaced now: unlimited speed, or storage at work.
+bool cpu_unpaced();
 
 // One pass of the instruction loop: pending requests, the periodic call, one
 // instruction. Returns false when that instruction was a BRK (the point where

@@ -38,7 +38,6 @@ struct PaceState {
     int64_t callback_ns;      // host time of the last ring trough measured
     uint32_t seen_read;       // ring read index at the last line
     uint64_t slept_ns;        // total time given back to the host
-    uint64_t lines;           // lines paced
 };
 
 struct CpuState {

@@ -77,7 +77,6 @@ void cpu_pace(bool busy)
     }
     pace_follow_sound(p, now);
     p.due_ns += std::llround(PACE_LINE_NS * p.trim);
-    ++p.lines;
     const int64_t ahead = p.due_ns - now;
     if (ahead >= PACE_SLEEP_MIN_NS) {
         const timespec due{static_cast<time_t>(p.due_ns / 1'000'000'000), static_cast<long>(p.due_ns % 1'000'000'000)};
@@ -100,6 +99,8 @@ void cpu_speed_apply()
     // one and the speaker follows its time; unpaced, the pitch would be
     // noise and the ring would overflow, so it is muted.
     sound_set_time_scale(c.speed_unlimited ? 1 : c.cpu_multiplier);
-    sound_mute(c.speed_unlimited != 0 || c.pace.fast != 0);
+    sound_mute(cpu_unpaced());
     c.pace.anchored = 0;
 }
+
+bool cpu_unpaced() { return machine.cpu.speed_unlimited != 0 || machine.cpu.pace.fast != 0; }

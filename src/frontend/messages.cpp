@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "cpu/cpu.h"
 #include "frontend/frontend.h"
 #include "frontend/status_line.h"
 #include "memory/memory.h"
@@ -68,7 +69,7 @@ void status_frame_end()
     }
     // Unpaced, frames come hundreds of times too fast to read a message by;
     // then a frame counts only once a real frame's time has passed.
-    if (machine.cpu.speed_unlimited || machine.cpu.pace.fast) {
+    if (cpu_unpaced()) {
         const uint32_t tick = SDL_GetTicks();
         if (tick - fe.status_tick < 17) return;
         fe.status_tick = tick;

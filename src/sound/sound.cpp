@@ -26,12 +26,27 @@ static_assert((SOUND_RING & RING_MASK) == 0, "ring size must be a power of two")
 std::atomic_ref<uint32_t> ring_write_ref() { return std::atomic_ref<uint32_t>(machine.sound.ring_write); }
 std::atomic_ref<uint32_t> ring_read_ref() { return std::atomic_ref<uint32_t>(machine.sound.ring_read); }
 
+void sound_time_base()
+{
+    SoundState& s = machine.sound;
+    s.samples_per_cycle = SOUND_RATE / (SOUND_CPU_HZ * s.time_scale);
+}
+
+// Nothing before now is rendered: the flips recorded so far are dropped.
+void sound_restart(uint32_t now)
+{
+    SoundState& s = machine.sound;
+    s.flush_stamp = now;
+    s.sample_phase = 0.0;
+    s.flip_count = 0;
+}
+
 void sound_levels(uint32_t percent)
 {
     SoundState& s = machine.sound;
     s.level_low = SOUND_SILENCE;
     s.volume_percent = percent;
-    s.samples_per_cycle = SOUND_RATE / (SOUND_CPU_HZ * s.time_scale);
+    sound_time_base();
     s.centre = 32768.0;
     s.amplitude = percent / 100.0 * 32000.0;
     s.level_high = static_cast<int32_t>(s.amplitude + 32768.0);
@@ -82,10 +97,8 @@ int sound_open()
         return 1;
     }
     s.sound_enabled = 1;
-    s.flush_stamp = 0;
-    s.sample_phase = 0.0;
+    sound_restart(0);
     s.speaker_state = 0;
-    s.flip_count = 0;
     s.last_sample = SOUND_SILENCE;
     sound_levels(50);
     s.sample_ring.fill(SOUND_SILENCE);
@@ -126,22 +139,19 @@ void sound_flush()
     if (!s.sound_enabled) return;
     const uint32_t now = cpu_cycles();
     if (s.muted) {
-        s.flush_stamp = now;
-        s.sample_phase = 0.0;
-        s.flip_count = 0;
+        sound_restart(now);
         return;
     }
     const uint32_t elapsed = now - s.flush_stamp;
     const double total = s.sample_phase + (elapsed ? elapsed * s.samples_per_cycle : SOUND_SAMPLES_PER_LINE);
     const uint32_t n = total < SOUND_RING ? static_cast<uint32_t>(total) : SOUND_RING;
-    s.flush_stamp = now;
     if (n > SOUND_RING - 1) {
         // Over a third of a second without a flush (a huge multiplier): the
         // gap is not rendered, and its flips would land far in the future.
-        s.sample_phase = 0.0;
-        s.flip_count = 0;
+        sound_restart(now);
         return;
     }
+    s.flush_stamp = now;
     s.sample_phase = total - n;
     if (n == 0) return;
 
@@ -187,7 +197,7 @@ void sound_set_time_scale(uint32_t scale)
 {
     SoundState& s = machine.sound;
     s.time_scale = scale < 1 ? 1 : scale;
-    s.samples_per_cycle = SOUND_RATE / (SOUND_CPU_HZ * s.time_scale);
+    sound_time_base();
 }
 
 void sound_mute(bool muted)
@@ -195,9 +205,7 @@ void sound_mute(bool muted)
     SoundState& s = machine.sound;
     if (s.muted == muted) return;
     s.muted = muted;
-    s.flush_stamp = cpu_cycles();
-    s.sample_phase = 0.0;
-    s.flip_count = 0;
+    sound_restart(cpu_cycles());
 }
 
 bool sound_ring_levels(uint32_t& fill, uint32_t& read)
